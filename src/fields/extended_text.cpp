@@ -1,0 +1,96 @@
+// Album artist, composer and conductor through the property map, and the
+// artist with its album artist in one save.
+#include "orvell.h"
+
+#include "frame/frame.h"
+#include "frame/text.h"
+
+namespace orvell {
+namespace {
+
+constexpr const char* kAlbumArtist = "ALBUMARTIST";
+constexpr const char* kComposer = "COMPOSER";
+constexpr const char* kConductor = "CONDUCTOR";
+
+int32_t GetPropertyText(const char* path, char* buffer, int32_t size, const char* key) {
+  if (IsBadPath(path)) return kBadPath;
+  if (IsBadBuffer(buffer, size)) return -2;
+  // Cleared before the open, so every later failure leaves the empty text.
+  buffer[0] = '\0';
+  return Guard([&] {
+    return WithFile(path, kTextFamily, [&](OpenFile& file) {
+      const TagLib::StringList values = Lookup(file.Properties(), key);
+      if (values.isEmpty()) return 0;
+      return CopyTextOut(values.front(), buffer, size);
+    });
+  });
+}
+
+// Replaces every value of key with text, or removes key for an empty text.
+void ReplaceOrErase(TagLib::PropertyMap& map, const char* key, const char* text) {
+  if (text[0] == '\0') {
+    map.erase(Key(key));
+  } else {
+    map.replace(Key(key), TagLib::StringList(Utf8(text)));
+  }
+}
+
+int32_t SetPropertyText(const char* path, const char* text, const char* key) {
+  return Guard([&] {
+    if (IsBadPath(path)) return kBadPath;
+    if (text == nullptr) return -2;
+    return WithFile(path, kTextFamily, [&](OpenFile& file) {
+      TagLib::PropertyMap map = file.Properties();
+      ReplaceOrErase(map, key, text);
+      file.SetProperties(map);
+      return SaveOnce(file, kSaveFailed);
+    });
+  });
+}
+
+int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
+  return Guard([&] {
+    if (IsBadPath(path)) return kBadPath;
+    if (text == nullptr) return -2;
+    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+      tag.setArtist(Utf8(text));
+      if (flag != 0) {
+        // Read after the artist was set, on the same file, so the map
+        // handed back carries the new artist too.
+        TagLib::PropertyMap map = file.Properties();
+        ReplaceOrErase(map, kAlbumArtist, text);
+        file.SetProperties(map);
+      }
+      return SaveOnce(file, kSaveFailed);
+    });
+  });
+}
+
+}  // namespace
+}  // namespace orvell
+
+using namespace orvell;
+
+int32_t OV_GetAlbumArtist(const char* path, char* buffer, int32_t size) {
+  return GetPropertyText(path, buffer, size, kAlbumArtist);
+}
+int32_t OV_GetComposer(const char* path, char* buffer, int32_t size) {
+  return GetPropertyText(path, buffer, size, kComposer);
+}
+int32_t OV_GetConductor(const char* path, char* buffer, int32_t size) {
+  return GetPropertyText(path, buffer, size, kConductor);
+}
+
+int32_t OV_SetAlbumArtist(const char* path, const char* text) {
+  return SetPropertyText(path, text, kAlbumArtist);
+}
+int32_t OV_SetComposer(const char* path, const char* text) {
+  return SetPropertyText(path, text, kComposer);
+}
+int32_t OV_SetConductor(const char* path, const char* text) {
+  return SetPropertyText(path, text, kConductor);
+}
+
+int32_t OV_SetArtistSync(const char* path, const char* text, int32_t flag) {
+  return SetArtistSync(path, text, flag);
+}

@@ -1,0 +1,58 @@
+#!/bin/sh
+# Regenerates the audio fixtures in this folder and the sample file of
+# examples/ from silence, with Debian's ffmpeg. The committed files are what
+# the tests use; running this needs ffmpeg (apt-get install ffmpeg) and is
+# never part of a build or of CI.
+#
+# Every fixture is one second of silence (the WAV length fixtures aside),
+# small enough to keep in the repository. Tags are left out on purpose:
+# the tests put whatever state they need in place with TagLib on a copy.
+# The MP3 alone carries an ID3v2 tag, holding the title "Silence".
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+examples="$here/../../examples"
+cd "$here"
+
+# ff SOURCE OUTPUT-OPTIONS... : bit-exact output carries no encoder tags.
+ff() {
+  src=$1
+  shift
+  ffmpeg -hide_banner -loglevel error -y -f lavfi -i "$src" \
+    -fflags +bitexact -flags:a +bitexact "$@"
+}
+silence() { echo "anullsrc=r=$1:cl=$2"; }
+
+ff "$(silence 22050 mono)" -t 1 \
+   -c:a libmp3lame -b:a 32k -id3v2_version 4 -metadata title=Silence silence.mp3
+ff "$(silence 44100 stereo)" -t 1 -c:a flac silence.flac
+ff "$(silence 22050 mono)" -t 1 -c:a libvorbis -q:a 0 silence.ogg
+ff "$(silence 48000 stereo)" -t 1 -c:a libopus -b:a 16k silence.opus
+ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k silence.m4a
+ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 silence.wav
+ff "$(silence 8000 mono)" -t 1 -c:a pcm_s8 silence.aiff
+ff "$(silence 44100 stereo)" -t 1 -c:a wavpack silence.wv
+
+# Exact lengths for the duration rounding: 11992 and 12000 samples at
+# 8000 Hz are 1499 ms and 1500 ms.
+ff "$(silence 8000 mono)" -af atrim=end_sample=11992 \
+   -c:a pcm_u8 len1499ms.wav
+ff "$(silence 8000 mono)" -af atrim=end_sample=12000 \
+   -c:a pcm_u8 len1500ms.wav
+
+# Files TagLib cannot open: text under an audio extension, and text under
+# an extension TagLib does not know (its content is not audio either, so
+# detection by content finds nothing).
+printf 'This is a text file, not FLAC audio.\n' > notaudio.flac
+printf 'This is a text file with an unknown extension.\n' > unknown.xyz
+
+# The sample of the README: a tagged FLAC file.
+ff "$(silence 44100 stereo)" -t 2 -c:a flac \
+   -metadata title="Blue in Green" -metadata artist="Orvell Quartet" \
+   -metadata album_artist="Orvell Quartet" -metadata album="Silent Standards" \
+   -metadata genre=Jazz -metadata comment="Two seconds of silence" \
+   -metadata composer="Bill Evans" -metadata CONDUCTOR="Nobody" \
+   -metadata date=1959 -metadata track=3/12 -metadata disc=1/2 \
+   "$examples/sample.flac"
+
+ls -l "$here" "$examples/sample.flac"

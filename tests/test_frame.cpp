@@ -1,0 +1,220 @@
+// What every export shares: the argument tests and their order, the codes
+// of each family for files that do not open or lack a tag, a failed save,
+// an exception inside TagLib, and the hand-off of text into caller buffers.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "frame/frame.h"
+#include "frame/text.h"
+#include "orvell.h"
+#include "support/exports_table.h"
+#include "support/fake_file.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using orvell_test::AllExports;
+using orvell_test::CallBad;
+using orvell_test::CallGood;
+using orvell_test::ExportCase;
+using orvell_test::Fake;
+using orvell_test::MakeFakeFile;
+using orvell_test::ResetFake;
+using orvell_test::Shape;
+using orvell_test::TempDir;
+
+class EveryExport : public ::testing::TestWithParam<ExportCase> {
+ protected:
+  void SetUp() override { ResetFake(); }
+  TempDir dir_;
+};
+
+TEST_P(EveryExport, RejectsABadPathBeforeAnythingElse) {
+  const ExportCase& e = GetParam();
+  EXPECT_EQ(CallBad(e, nullptr), -1);
+  EXPECT_EQ(CallBad(e, ""), -1);
+  EXPECT_EQ(CallGood(e, nullptr), -1);
+  EXPECT_EQ(CallGood(e, ""), -1);
+}
+
+using EveryExportWithArgument = EveryExport;
+using EveryWriter = EveryExport;
+
+TEST_P(EveryExportWithArgument, TestsItBeforeOpeningTheFile) {
+  const ExportCase& e = GetParam();
+  const std::string fake = MakeFakeFile(dir_, "plain");
+  EXPECT_EQ(CallBad(e, fake.c_str()), -2);
+  EXPECT_EQ(Fake().opens, 0);
+  // A missing file would give the not-opened code if it were opened first.
+  EXPECT_EQ(CallBad(e, dir_.File("missing.flac").c_str()), -2);
+}
+
+TEST_P(EveryExport, ReportsAFileThatDoesNotOpenWithItsFamilyCode) {
+  const ExportCase& e = GetParam();
+  for (const std::string& path : {dir_.File("missing.flac"), dir_.Copy("notaudio.flac"),
+                                  dir_.Copy("unknown.xyz")}) {
+    EXPECT_EQ(CallGood(e, path.c_str()), e.not_opened) << path;
+  }
+}
+
+TEST_P(EveryExport, OnAFileWithoutATagFollowsItsFamily) {
+  const ExportCase& e = GetParam();
+  const std::string fake = MakeFakeFile(dir_, "notag");
+  EXPECT_EQ(CallGood(e, fake.c_str()), e.no_tag);
+  // The property map of a file without a tag is empty and is never written
+  // back; a setter that goes ahead still saves once.
+  EXPECT_EQ(Fake().property_writes, 0);
+  EXPECT_EQ(Fake().saves, e.writes && e.no_tag == 1 ? 1 : 0);
+}
+
+TEST_P(EveryWriter, ReportsAFailedSaveAfterSavingOnce) {
+  const ExportCase& e = GetParam();
+  const std::string fake = MakeFakeFile(dir_, "failsave");
+  EXPECT_EQ(CallGood(e, fake.c_str()), e.shape == Shape::BulkWrite ? -8 : -5);
+  EXPECT_EQ(Fake().saves, 1);
+  EXPECT_EQ(Fake().stored.title, "");
+}
+
+TEST_P(EveryExport, SavesExactlyOnceWhenItWrites) {
+  const ExportCase& e = GetParam();
+  const std::string fake = MakeFakeFile(dir_, "plain");
+  const int32_t result = CallGood(e, fake.c_str());
+  EXPECT_GE(result, 0);
+  EXPECT_EQ(Fake().opens, 1);
+  EXPECT_EQ(Fake().saves, e.writes ? 1 : 0);
+  if (e.writes) {
+    EXPECT_EQ(result, 1);
+  }
+}
+
+TEST_P(EveryExport, TurnsAnExceptionInsideTagLibIntoMinusNine) {
+  const ExportCase& e = GetParam();
+  const std::string fake = MakeFakeFile(dir_, "throws");
+  EXPECT_EQ(CallGood(e, fake.c_str()), -9);
+  EXPECT_EQ(Fake().saves, 0);
+}
+
+std::vector<ExportCase> Only(bool (*keep)(const ExportCase&)) {
+  std::vector<ExportCase> out;
+  for (const ExportCase& e : AllExports()) {
+    if (keep(e)) out.push_back(e);
+  }
+  return out;
+}
+
+std::string NameOf(const ::testing::TestParamInfo<ExportCase>& p) {
+  return orvell_test::ExportName(p.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, EveryExport, ::testing::ValuesIn(AllExports()), NameOf);
+INSTANTIATE_TEST_SUITE_P(
+    All, EveryExportWithArgument,
+    ::testing::ValuesIn(Only([](const ExportCase& e) { return e.shape != Shape::NumberGetter; })),
+    NameOf);
+INSTANTIATE_TEST_SUITE_P(All, EveryWriter,
+                         ::testing::ValuesIn(Only([](const ExportCase& e) { return e.writes; })),
+                         NameOf);
+
+TEST(Frame, AudioGettersNeedAudioPropertiesButNoTag) {
+  TempDir dir;
+  const std::string no_audio = MakeFakeFile(dir, "noaudio");
+  for (auto getter : {OV_GetDuration, OV_GetBitrate, OV_GetSampleRate, OV_GetChannels}) {
+    EXPECT_EQ(getter(no_audio.c_str()), -3);
+  }
+  const std::string no_tag = MakeFakeFile(dir, "notag");
+  EXPECT_EQ(OV_GetSampleRate(no_tag.c_str()), 44100);
+}
+
+TEST(Frame, NegativeAndZeroNumbersAtTheArgumentTest) {
+  TempDir dir;
+  const std::string path = dir.Copy("silence.flac");
+  const std::string before = orvell_test::ReadBytes(path);
+  for (auto setter : {OV_SetYear, OV_SetTrack, OV_SetTrackTotal, OV_SetDisc, OV_SetDiscTotal}) {
+    EXPECT_EQ(setter(path.c_str(), -1), -2);
+    EXPECT_EQ(setter(path.c_str(), INT32_MIN), -2);
+  }
+  EXPECT_EQ(orvell_test::ReadBytes(path), before);
+  EXPECT_EQ(OV_SetYear(path.c_str(), 0), 1);
+  EXPECT_EQ(OV_SetTrack(path.c_str(), 0), 1);
+}
+
+TEST(Frame, StringGettersRejectSizesBelowOne) {
+  TempDir dir;
+  const std::string path = dir.Copy("silence.mp3");
+  for (auto getter : {OV_GetTitle, OV_GetAlbumArtist, OV_ReadTags}) {
+    for (int32_t size : {0, -1, INT32_MIN}) {
+      char buffer[8] = "keepme";
+      EXPECT_EQ(getter(path.c_str(), buffer, size), -2);
+      EXPECT_STREQ(buffer, "keepme");
+    }
+  }
+}
+
+TEST(Frame, TagGettersLeaveTheBufferUntouchedOnEveryFailure) {
+  TempDir dir;
+  const std::string no_tag = MakeFakeFile(dir, "notag");
+  const std::string missing = dir.File("missing.mp3");
+  for (auto getter : {OV_GetTitle, OV_GetArtist, OV_GetAlbum, OV_GetGenre, OV_GetComment}) {
+    char buffer[8] = "keepme";
+    EXPECT_EQ(getter(nullptr, buffer, sizeof buffer), -1);
+    EXPECT_EQ(getter(missing.c_str(), buffer, sizeof buffer), -3);
+    EXPECT_EQ(getter(no_tag.c_str(), buffer, sizeof buffer), -4);
+    EXPECT_STREQ(buffer, "keepme");
+  }
+}
+
+TEST(Frame, PropertyGettersClearTheBufferBeforeOpening) {
+  TempDir dir;
+  const std::string missing = dir.File("missing.mp3");
+  for (auto getter : {OV_GetAlbumArtist, OV_GetComposer, OV_GetConductor, OV_ReadTags}) {
+    char buffer[8] = "keepme";
+    EXPECT_EQ(getter(nullptr, buffer, sizeof buffer), -1);
+    EXPECT_STREQ(buffer, "keepme");
+    EXPECT_EQ(getter(missing.c_str(), buffer, sizeof buffer), -3);
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_STREQ(buffer + 1, "eepme");  // only the first byte is written
+  }
+}
+
+// CopyTextOut: every string getter hands its text out through it.
+struct CopyCase {
+  const char* text;
+  int32_t size;
+  int32_t result;
+  const char* copied;
+};
+
+class CopyTextOutTable : public ::testing::TestWithParam<CopyCase> {};
+
+TEST_P(CopyTextOutTable, CopiesWhatFitsByBytes) {
+  const CopyCase& c = GetParam();
+  char buffer[32];
+  std::memset(buffer, '#', sizeof buffer);
+  const TagLib::String text(c.text, TagLib::String::UTF8);
+  EXPECT_EQ(orvell::CopyTextOut(text, buffer, c.size), c.result);
+  if (c.result >= 0) {
+    EXPECT_STREQ(buffer, c.copied);
+    EXPECT_EQ(buffer[c.result + 1], '#') << "wrote past the terminator";
+  } else {
+    EXPECT_EQ(buffer[0], '#');
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CopyTextOutTable,
+    ::testing::Values(CopyCase{"abc", 0, -2, ""}, CopyCase{"abc", -1, -2, ""},
+                      CopyCase{"abc", 1, 0, ""}, CopyCase{"abc", 3, 2, "ab"},
+                      CopyCase{"abc", 4, 3, "abc"}, CopyCase{"abc", 10, 3, "abc"},
+                      CopyCase{"", 10, 0, ""},
+                      // Two-byte characters cut in half by an even size.
+                      CopyCase{"\xC3\xA9\xC3\xA9\xC3\xA9", 4, 3, "\xC3\xA9\xC3"},
+                      CopyCase{"\xC3\xA9\xC3\xA9\xC3\xA9", 7, 6, "\xC3\xA9\xC3\xA9\xC3\xA9"}));
+
+TEST(CopyTextOut, RejectsANullBuffer) {
+  EXPECT_EQ(orvell::CopyTextOut(TagLib::String("abc"), nullptr, 10), -2);
+}
+
+}  // namespace
