@@ -159,12 +159,18 @@ OV_API int32_t OV_SetYear(const char *path, int32_t year);
 /*
  * Audio property getters:
  *   OV_GetDuration    length in whole seconds, to the nearest second with
- *                     an exact half second rounded up
- *   OV_GetBitrate     bitrate in kilobits per second, as TagLib measures it
+ *                     an exact half second rounded up (1499 ms gives 1,
+ *                     1500 ms gives 2)
+ *   OV_GetBitrate     average bitrate in kilobits per second, as TagLib
+ *                     measures it
  *   OV_GetSampleRate  sample rate in hertz
  *   OV_GetChannels    number of channels
  *
- *    n >= 0  the value
+ * Each call opens and measures the file afresh; OV_ReadTags returns all
+ * four from one opening. A file without any tag reports them all the same.
+ * The file is never changed.
+ *
+ *    n >= 0  the value (0 is a value, not an error)
  *    -1      path NULL or empty
  *    -2      the file did not open
  *    -3      the file has no audio properties
@@ -187,8 +193,9 @@ OV_API int32_t OV_GetChannels(const char *path);
  * OV_GetConductor.
  *
  * Copy the first value of the field as UTF-8 into buffer, cut as described
- * under TEXT. The first byte of the buffer is set to NUL before the file is
- * opened, so after -3 the buffer holds the empty text.
+ * under TEXT; further values are ignored. The first byte of the buffer is
+ * set to NUL before the file is opened, so after -3 the buffer holds the
+ * empty text. The file is never changed.
  *
  *    n >= 0  bytes copied; 0 also when the field is absent
  *    -1      path NULL or empty (buffer untouched)
@@ -204,8 +211,9 @@ OV_API int32_t OV_GetConductor(const char *path, char *buffer, int32_t size);
  * Property text setters: OV_SetAlbumArtist, OV_SetComposer,
  * OV_SetConductor.
  *
- * Replace every value of the field by text and save the file; an empty
- * text removes the field. All other properties are written back as read.
+ * Replace every value of the field, however many, by text and save the
+ * file; an empty text removes the field. All other properties are written
+ * back as read. The file is saved even when the value is unchanged.
  *
  *    1   saved (also when the format cannot store this field)
  *    -1  path NULL or empty
@@ -219,9 +227,11 @@ OV_API int32_t OV_SetComposer(const char *path, const char *text);
 OV_API int32_t OV_SetConductor(const char *path, const char *text);
 
 /*
- * OV_SetArtistSync: set the artist to text and, when flag is non-zero, the
- * album artist to the same text (an empty text then removes the album
- * artist), with one save for both. With flag 0 it is OV_SetArtist.
+ * OV_SetArtistSync: set the artist to text and, when flag is non-zero
+ * (negative values included), the album artist to the same text as its
+ * only value (an empty text then removes the album artist), with one save
+ * for both. With flag 0 it is OV_SetArtist and the album artist is left
+ * as it was.
  * Its codes are those of the tag text setters:
  *
  *    1   saved
@@ -247,6 +257,9 @@ OV_API int32_t OV_SetArtistSync(const char *path, const char *text, int32_t flag
 /*
  * Pair getters: OV_GetTrackTotal, OV_GetDisc, OV_GetDiscTotal.
  *
+ * Read the first value stored under the key; further values are ignored.
+ * The file is never changed.
+ *
  *    n       the number; 0 when absent or unreadable. A negative number
  *            stored in the file is returned as it is, so -1 and -2 can also
  *            be data (a stored "-2/5" makes OV_GetDisc return -2).
@@ -261,8 +274,21 @@ OV_API int32_t OV_GetDiscTotal(const char *path);
 /*
  * Pair setters: OV_SetTrack, OV_SetTrackTotal, OV_SetDisc, OV_SetDiscTotal.
  *
- * Write one half of the pair and save. A number of 0 with a positive total
- * is stored as "0/total"; a total of 0 drops the total.
+ * Write one half of the pair, keep the other as stored, and save:
+ *
+ *    stored   call                 stored after
+ *    3/12     OV_SetTrack 5        5/12
+ *    3/12     OV_SetTrack 0        0/12
+ *    3        OV_SetTrack 0        (key removed)
+ *    3/12     OV_SetTrackTotal 0   3
+ *    (none)   OV_SetTrackTotal 12  0/12
+ *    x/12     OV_SetDisc 2         2   (unreadable text counts as 0 and 0)
+ *
+ * The key is left with exactly one value, or none. The file is saved even
+ * when the value is unchanged. What a format keeps is TagLib's business:
+ * MP4 files hold each number in 16 bits (70000 reads back as 4464), and
+ * TagLib's MP3 save drops a track pair whose number is 0 ("0/12"), total
+ * included; the disc pair of an MP3 has no such limit.
  *
  *    1   saved
  *    -1  path NULL or empty

@@ -47,6 +47,17 @@ std::vector<std::string> Values(const std::string& path, const std::string& key)
   return out;
 }
 
+std::map<std::string, std::vector<std::string>> PropertiesExcept(const std::string& path,
+                                                                 const std::string& key) {
+  std::map<std::string, std::vector<std::string>> out;
+  for (const auto& entry : ReadPropertyMap(path)) {
+    if (entry.first == Text(key)) continue;
+    std::vector<std::string>& values = out[entry.first.to8Bit(true)];
+    for (const TagLib::String& value : entry.second) values.push_back(value.to8Bit(true));
+  }
+  return out;
+}
+
 void Edit(const std::string& path, const std::function<void(TagLib::FileRef&)>& edit) {
   TagLib::FileRef ref = Open(path);
   edit(ref);

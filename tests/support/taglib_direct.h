@@ -5,6 +5,7 @@
 #define ORVELL_TESTS_SUPPORT_TAGLIB_DIRECT_H
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ TagLib::PropertyMap ReadPropertyMap(const std::string& path);
 
 // The values under one property key, as UTF-8; empty when absent.
 std::vector<std::string> Values(const std::string& path, const std::string& key);
+
+// Every property but key, as UTF-8: what a setter of key must leave alone.
+std::map<std::string, std::vector<std::string>> PropertiesExcept(const std::string& path,
+                                                                 const std::string& key);
 
 // Opens path, lets edit change it, saves. Throws when the file does not
 // open or the save fails.
