@@ -59,7 +59,8 @@ class OpenFile {
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
   void SetProperties(const TagLib::PropertyMap& map);
-  bool Save() { return ref_.save(); }
+  // Saves the file; MP3 files through SaveMpeg (frame.cpp).
+  bool Save();
 
  private:
   TagLib::FileRef ref_;
