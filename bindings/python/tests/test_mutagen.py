@@ -51,26 +51,49 @@ def _is_vorbis(path: Path) -> bool:
     return path.suffix in (".flac", ".ogg", ".opus")
 
 
+def _read_id3_comment(path: Path) -> List[str]:
+    frames = [frame for frame in ID3(path).getall("COMM") if frame.desc == ""]
+    return list(frames[0].text) if frames else []
+
+
+def _write_id3_comment(path: Path, texts: List[str]) -> None:
+    raw = ID3(path)
+    raw.add(COMM(encoding=3, lang="eng", desc="", text=texts))
+    raw.save()
+
+
+def _read_mp4_composer(path: Path) -> List[str]:
+    return list(MP4(path).get("\xa9wrt", []))
+
+
+def _write_mp4_composer(path: Path, texts: List[str]) -> None:
+    raw = MP4(path)
+    raw["\xa9wrt"] = texts
+    raw.save()
+
+
+# The easy interface of MP3 and M4A, the one key it lacks, and how that key
+# is read and written raw.
+EASY = {
+    ".mp3": (EasyID3, "comment", _read_id3_comment, _write_id3_comment),
+    ".m4a": (EasyMP4, "composer", _read_mp4_composer, _write_mp4_composer),
+}
+
+
 def mutagen_read(path: Path) -> View:
     """The texts mutagen holds under each key; absent keys are left out."""
     if _is_vorbis(path):
         tags = mutagen.File(path).tags
         return {key: list(tags[key]) for key in KEYS if key in tags}
-    if path.suffix == ".mp3":
-        try:
-            easy = EasyID3(path)
-        except ID3NoHeaderError:  # TagLib drops an ID3v2 tag left empty
-            return {}
-        view = {key: list(easy[key]) for key in KEYS if key in easy}
-        comments = [frame for frame in ID3(path).getall("COMM") if frame.desc == ""]
-        if comments:
-            view["comment"] = list(comments[0].text)
-        return view
-    easy = EasyMP4(path)
-    view = {key: list(easy[key]) for key in KEYS if key in easy}
-    raw = MP4(path)
-    if "\xa9wrt" in raw:
-        view["composer"] = list(raw["\xa9wrt"])
+    easy_type, raw_key, read_raw, _ = EASY[path.suffix]
+    try:
+        easy = easy_type(path)
+    except ID3NoHeaderError:  # TagLib drops an ID3v2 tag left empty
+        return {}
+    view = {key: list(easy[key]) for key in KEYS if key in easy and key != raw_key}
+    raw = read_raw(path)
+    if raw:
+        view[raw_key] = raw
     return view
 
 
@@ -82,26 +105,14 @@ def mutagen_write(path: Path, view: View) -> None:
             audio[key] = texts
         audio.save()
         return
-    if path.suffix == ".mp3":
-        easy = EasyID3(path)
-        for key, texts in view.items():
-            if key != "comment":
-                easy[key] = texts
-        easy.save()
-        if "comment" in view:
-            raw = ID3(path)
-            raw.add(COMM(encoding=3, lang="eng", desc="", text=view["comment"]))
-            raw.save()
-        return
-    easy = EasyMP4(path)
+    easy_type, raw_key, _, write_raw = EASY[path.suffix]
+    easy = easy_type(path)
     for key, texts in view.items():
-        if key != "composer":
+        if key != raw_key:
             easy[key] = texts
     easy.save()
-    if "composer" in view:
-        raw = MP4(path)
-        raw["\xa9wrt"] = view["composer"]
-        raw.save()
+    if raw_key in view:
+        write_raw(path, view[raw_key])
 
 
 def binding_view(tags: orvell.Tags) -> View:
