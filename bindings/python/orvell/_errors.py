@@ -1,0 +1,142 @@
+"""Exceptions, and what each negative result means in each function family.
+
+liborvell reports every failure as a negative int32 whose meaning depends on
+the family of the function that returned it: -2 is a bad buffer for a text
+getter, a file that did not open for a number getter, and a NULL text or a
+negative number for a setter. Each family below maps its codes to an
+exception class and a message.
+"""
+from __future__ import annotations
+
+from typing import Dict, Mapping, NamedTuple, Tuple, Type, Union
+
+PathLabel = Union[str, bytes, None]
+
+
+class OrvellError(Exception):
+    """A liborvell function returned an error code.
+
+    Attributes:
+        code: the negative result the C function returned.
+        function: the name of that C function, such as "OV_GetTitle".
+        path: the path the call was given, as the caller passed it.
+        reason: what the code means for that function, in words.
+    """
+
+    def __init__(self, function: str, code: int, reason: str, path: PathLabel = None) -> None:
+        self.function = function
+        self.code = code
+        self.reason = reason
+        self.path = path
+        where = "" if path is None else f" for {path!r}"
+        super().__init__(f"{function} returned {code}{where}: {reason}")
+
+    def __reduce__(self):  # keeps the attributes across pickling
+        return (type(self), (self.function, self.code, self.reason, self.path))
+
+
+class InvalidArgument(OrvellError, ValueError):
+    """The library refused an argument: an empty path, for instance."""
+
+
+class FileNotOpened(OrvellError):
+    """The file is missing, unreadable, or not a format TagLib handles."""
+
+
+class NoTag(OrvellError):
+    """The file opened but has no tag to read or write."""
+
+
+class NoAudioProperties(OrvellError):
+    """The file opened but TagLib found no audio properties in it."""
+
+
+class SaveFailed(OrvellError):
+    """The change was made in memory but saving the file failed."""
+
+
+class InvalidBlock(OrvellError, ValueError):
+    """OV_WriteTags refused the write block (-5 framing, -6 action, -7 number)."""
+
+
+class BlockTooLarge(OrvellError):
+    """The read block does not fit even the largest buffer an int32 can size."""
+
+
+class UnexpectedFailure(OrvellError):
+    """An unexpected failure inside the library, such as memory running out."""
+
+
+Meaning = Tuple[Type[OrvellError], str]
+
+
+class Family(NamedTuple):
+    """The codes of one function family, each with its exception and reason."""
+
+    name: str
+    codes: Mapping[int, Meaning]
+
+
+_PATH: Meaning = (InvalidArgument, "the path is empty")
+_BUFFER: Meaning = (InvalidArgument, "the buffer is NULL or its size is not positive")
+_TEXT: Meaning = (InvalidArgument, "the text is NULL")
+_NEGATIVE: Meaning = (InvalidArgument, "the number is negative")
+_NOT_OPENED: Meaning = (
+    FileNotOpened,
+    "the file did not open (missing, unreadable, or not a format TagLib handles)",
+)
+_NO_TAG: Meaning = (NoTag, "the file has no tag")
+_NO_AUDIO: Meaning = (NoAudioProperties, "the file has no audio properties")
+_SAVE: Meaning = (SaveFailed, "saving the file failed")
+_UNEXPECTED: Meaning = (
+    UnexpectedFailure,
+    "unexpected failure inside the library, such as memory running out in TagLib",
+)
+
+
+def _family(name: str, codes: Dict[int, Meaning]) -> Family:
+    codes.setdefault(-9, _UNEXPECTED)
+    return Family(name, codes)
+
+
+TAG_TEXT_GETTER = _family(
+    "tag text getter", {-1: _PATH, -2: _BUFFER, -3: _NOT_OPENED, -4: _NO_TAG})
+PROPERTY_TEXT_GETTER = _family(
+    "property text getter", {-1: _PATH, -2: _BUFFER, -3: _NOT_OPENED})
+TAG_NUMBER_GETTER = _family(
+    "tag number getter", {-1: _PATH, -2: _NOT_OPENED, -3: _NO_TAG})
+AUDIO_GETTER = _family(
+    "audio property getter", {-1: _PATH, -2: _NOT_OPENED, -3: _NO_AUDIO})
+# A pair getter returns a stored negative number as it is, so its -2 and -9
+# may be data as well as errors; the caller of this family tells them apart.
+PAIR_GETTER = _family("pair getter", {-1: _PATH, -2: _NOT_OPENED})
+TAG_TEXT_SETTER = _family(
+    "tag text setter", {-1: _PATH, -2: _TEXT, -3: _NOT_OPENED, -4: _NO_TAG, -5: _SAVE})
+PROPERTY_TEXT_SETTER = _family(
+    "property text setter", {-1: _PATH, -2: _TEXT, -3: _NOT_OPENED, -5: _SAVE})
+YEAR_SETTER = _family(
+    "year setter", {-1: _PATH, -2: _NEGATIVE, -3: _NOT_OPENED, -4: _NO_TAG, -5: _SAVE})
+PAIR_SETTER = _family(
+    "pair setter", {-1: _PATH, -2: _NEGATIVE, -3: _NOT_OPENED, -5: _SAVE})
+READ_TAGS = _family("bulk read", {
+    -1: _PATH, -2: _BUFFER, -3: _NOT_OPENED, -4: _NO_TAG,
+    -5: (BlockTooLarge, "the read block does not fit the buffer"),
+})
+WRITE_TAGS = _family("bulk write", {
+    -1: _PATH,
+    -2: (InvalidArgument, "the block is NULL or its size is not positive"),
+    -3: _NOT_OPENED,
+    -4: _NO_TAG,
+    -5: (InvalidBlock, "the write block is malformed"),
+    -6: (InvalidBlock, "the write block holds an action other than keep, set or clear"),
+    -7: (InvalidBlock, "the write block holds a number a numeric field cannot take"),
+    -8: _SAVE,
+})
+
+
+def error_for(function: str, family: Family, code: int, path: PathLabel = None) -> OrvellError:
+    """The exception for a negative result of function, a member of family."""
+    cls, reason = family.codes.get(
+        code, (OrvellError, f"a result the {family.name} family does not document"))
+    return cls(function, code, reason, path)
+

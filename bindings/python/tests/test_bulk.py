@@ -1,0 +1,187 @@
+"""read() and write(): every field in one visit, on every fixture format."""
+from __future__ import annotations
+
+import dataclasses
+import unittest
+
+import orvell
+from orvell._bulk import decode_read_block, encode_write_block
+
+from support import ALL_FORMATS, FixtureCase
+
+# Values for every writable field: non-ASCII text, a colon and digits inside
+# a text (the block length, not the colon, ends a value), and numbers.
+EVERY_FIELD = dict(
+    title="Blue 12:30 — Café", artist="Ørvell Quartet", album_artist="Ärtists Unïted",
+    album="Silent Standards", genre="Jazz", comment="Two seconds\nof silence",
+    composer="Bill Evans", conductor="Nobödy", year=1959, track=3, track_total=12,
+    disc=1, disc_total=2,
+)
+
+# What make_fixtures.sh made: sample rate, channels; each lasts one second.
+AUDIO = {
+    "flac": (44100, 2), "mp3": (22050, 1), "m4a": (22050, 2), "ogg": (22050, 1),
+    "opus": (48000, 2), "wav": (8000, 1), "aiff": (8000, 1), "wv": (44100, 2),
+}
+
+
+def writable(tags: orvell.Tags) -> dict:
+    return {name: getattr(tags, name) for name in orvell.WRITABLE_FIELDS}
+
+
+class ReadTest(FixtureCase):
+    def test_reads_every_field_of_the_sample(self) -> None:
+        self.assertEqual(orvell.read(self.copy("sample.flac")), orvell.Tags(
+            title="Blue in Green", artist="Orvell Quartet", album_artist="Orvell Quartet",
+            album="Silent Standards", genre="Jazz", comment="Two seconds of silence",
+            composer="Bill Evans", conductor="Nobody", year=1959, track=3, track_total=12,
+            disc=1, disc_total=2, duration=2, bitrate=1, sample_rate=44100, channels=2))
+
+    def test_reads_untagged_fixtures_as_empty_fields_and_their_audio(self) -> None:
+        for extension in ALL_FORMATS:
+            with self.subTest(extension):
+                tags = orvell.read(self.fresh(extension))
+                rate, channels = AUDIO[extension]
+                title = "Silence" if extension == "mp3" else ""
+                self.assertEqual(tags, dataclasses.replace(
+                    orvell.Tags(), title=title, duration=1, bitrate=tags.bitrate,
+                    sample_rate=rate, channels=channels))
+                self.assertGreater(tags.bitrate, 0)
+
+    def test_tags_are_frozen(self) -> None:
+        tags = orvell.read(self.fresh("flac"))
+        with self.assertRaises(dataclasses.FrozenInstanceError):
+            tags.title = "changed"  # type: ignore[misc]
+
+    def test_a_block_larger_than_the_first_buffer_is_read_whole(self) -> None:
+        # The first buffer holds 8192 bytes; these texts need several times
+        # that, so read() must grow it and ask again.
+        path = self.fresh("flac")
+        long_comment = "0123456789:é" * 3000
+        orvell.write(path, comment=long_comment, title="t" * 9000)
+        tags = orvell.read(path)
+        self.assertEqual(tags.comment, long_comment)
+        self.assertEqual(tags.title, "t" * 9000)
+
+
+class WriteTest(FixtureCase):
+    def test_every_field_round_trips_on_every_format(self) -> None:
+        for extension in ALL_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                self.assertTrue(orvell.write(path, **EVERY_FIELD))
+                self.assertEqual(writable(orvell.read(path)), EVERY_FIELD)
+
+    def test_clear_empties_every_field(self) -> None:
+        for extension in ALL_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                orvell.write(path, **EVERY_FIELD)
+                self.assertTrue(orvell.write(
+                    path, **{name: orvell.CLEAR for name in orvell.WRITABLE_FIELDS}))
+                self.assertEqual(writable(orvell.read(path)), writable(orvell.Tags()))
+
+    def test_fields_left_out_are_kept(self) -> None:
+        path = self.fresh("mp3")
+        orvell.write(path, **EVERY_FIELD)
+        orvell.write(path, title="Only this", disc_total=9)
+        expected = dict(EVERY_FIELD, title="Only this", disc_total=9)
+        self.assertEqual(writable(orvell.read(path)), expected)
+
+    def test_an_empty_text_is_a_value_and_empties_the_field(self) -> None:
+        path = self.fresh("ogg")
+        orvell.write(path, **EVERY_FIELD)
+        orvell.write(path, title="", composer="")
+        tags = orvell.read(path)
+        self.assertEqual((tags.title, tags.composer, tags.artist), ("", "", EVERY_FIELD["artist"]))
+
+    def test_clearing_the_track_drops_its_total_but_clearing_the_disc_keeps_its_total(
+            self) -> None:
+        path = self.fresh("flac")
+        orvell.write(path, track=3, track_total=12, disc=1, disc_total=2)
+        orvell.write(path, track=orvell.CLEAR, disc=orvell.CLEAR)
+        tags = orvell.read(path)
+        self.assertEqual((tags.track, tags.track_total, tags.disc, tags.disc_total), (0, 0, 0, 2))
+
+    def test_nothing_asked_returns_false_without_touching_the_file(self) -> None:
+        path = self.fresh("flac")
+        before = path.read_bytes()
+        self.assertFalse(orvell.write(path))
+        self.assertEqual(path.read_bytes(), before)
+        # The file is not even opened, so a missing one is no error.
+        self.assertFalse(orvell.write(self.scratch / "missing.flac"))
+
+    def test_the_largest_numbers_round_trip_where_the_format_stores_them(self) -> None:
+        path = self.fresh("flac")
+        top = 2147483647
+        orvell.write(path, year=top, track=top, track_total=top, disc=top, disc_total=top)
+        tags = orvell.read(path)
+        self.assertEqual((tags.year, tags.track, tags.track_total, tags.disc, tags.disc_total),
+                         (top,) * 5)
+
+    def test_bad_values_are_refused_before_the_file_is_touched(self) -> None:
+        cases = [
+            (dict(title=3), TypeError),
+            (dict(title=b"bytes"), TypeError),
+            (dict(title=None), TypeError),
+            (dict(year="2024"), TypeError),
+            (dict(year=2024.0), TypeError),
+            (dict(track=True), TypeError),
+            (dict(duration=3), TypeError),
+            (dict(bitrate=orvell.CLEAR), TypeError),
+            (dict(titel="typo"), TypeError),
+            (dict(title="a\0b"), ValueError),
+            (dict(comment="\udc80"), ValueError),
+            (dict(year=-1), ValueError),
+            (dict(disc_total=2147483648), ValueError),
+            (dict(title="good", track=-3), ValueError),
+        ]
+        path = self.fresh("flac")
+        before = path.read_bytes()
+        for changes, error in cases:
+            with self.subTest(changes=changes):
+                with self.assertRaises(error):
+                    orvell.write(path, **changes)
+                with self.assertRaises(error):  # checked before the path is
+                    orvell.write(self.scratch / "missing.flac", **changes)
+        self.assertEqual(path.read_bytes(), before)
+
+    def test_any_integer_type_is_taken_as_a_number(self) -> None:
+        class Index:
+            def __index__(self) -> int:
+                return 7
+
+        path = self.fresh("flac")
+        orvell.write(path, track=Index())
+        self.assertEqual(orvell.read(path).track, 7)
+
+
+class BlockCodecTest(unittest.TestCase):
+    def test_write_block_records(self) -> None:
+        block = encode_write_block(dict(
+            title="Café", album_artist=orvell.CLEAR, album="Blue", comment="", year=2024,
+            track=3, track_total=12, disc=orvell.CLEAR))
+        self.assertEqual(block, "6:1Café1:01:25:1Blue1:01:11:01:05:120242:133:1121:21:0\0"
+                         .encode())
+
+    def test_read_blocks(self) -> None:
+        shortest = b"0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0"
+        self.assertEqual(decode_read_block(shortest), orvell.Tags())
+        tags = decode_read_block(b"5:12:300:0:0:0:5:Caf\xc3\xa90:0:4:20012:-22:121:01:0"
+                                 b"3:2153:3205:441001:2")
+        self.assertEqual((tags.title, tags.comment, tags.year, tags.track, tags.track_total),
+                         ("12:30", "Café", 2001, -2, 12))
+        self.assertEqual((tags.duration, tags.bitrate, tags.sample_rate, tags.channels),
+                         (215, 320, 44100, 2))
+
+    def test_malformed_read_blocks_raise(self) -> None:
+        shortest = b"0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0"
+        for block in (b"", shortest[:-1], shortest + b"x", b"x" + shortest,
+                      shortest.replace(b"1:0", b"1:x", 1), b"9:" + shortest[2:]):
+            with self.subTest(block=block):
+                with self.assertRaises(orvell.OrvellError):
+                    decode_read_block(block)
+
+
+if __name__ == "__main__":
+    unittest.main()

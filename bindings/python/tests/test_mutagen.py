@@ -1,0 +1,308 @@
+"""What an independent reader sees: mutagen (Debian's python3-mutagen), which
+shares no code with TagLib, against the binding, in both directions.
+
+mutagen is seen through one adapter per format that gives, for each key
+below, the list of texts mutagen holds. Its easy interfaces cover most keys;
+ID3 has no easy comment key and MP4 no easy composer key, so those come
+from the raw COMM frame (empty description) and the raw "\\xa9wrt" atom.
+
+Where the two disagree, the tests at the end assert what each side does,
+with the reason.
+"""
+from __future__ import annotations
+
+import unittest
+from pathlib import Path
+from typing import Dict, List
+
+import mutagen
+from mutagen.easyid3 import EasyID3
+from mutagen.easymp4 import EasyMP4
+from mutagen.id3 import COMM, ID3, ID3NoHeaderError
+from mutagen.mp4 import MP4
+
+import orvell
+
+from support import CHECKED_FORMATS, TAGLIB_MAJOR, FixtureCase
+
+View = Dict[str, List[str]]
+
+# The binding's fields and the mutagen key that holds each; the four
+# numbers of the pairs become two texts, "number/total".
+TEXT_KEYS = {
+    "title": "title", "artist": "artist", "album": "album", "album_artist": "albumartist",
+    "genre": "genre", "comment": "comment", "composer": "composer",
+}
+KEYS = list(TEXT_KEYS.values()) + ["date", "tracknumber", "discnumber"]
+
+VALUES = dict(
+    title="Tîtle 12:30 ✓", artist="Ärtist", album="Albüm — Vol. 2", album_artist="Album Ärtist",
+    genre="Jazz", comment="Cömment: 1/2", composer="Composér", year=2024, track=3,
+    track_total=12, disc=1, disc_total=2,
+)
+VIEW: View = {
+    "title": ["Tîtle 12:30 ✓"], "artist": ["Ärtist"], "album": ["Albüm — Vol. 2"],
+    "albumartist": ["Album Ärtist"], "genre": ["Jazz"], "comment": ["Cömment: 1/2"],
+    "composer": ["Composér"], "date": ["2024"], "tracknumber": ["3/12"], "discnumber": ["1/2"],
+}
+
+
+def _is_vorbis(path: Path) -> bool:
+    return path.suffix in (".flac", ".ogg", ".opus")
+
+
+def _read_id3_comment(path: Path) -> List[str]:
+    frames = [frame for frame in ID3(path).getall("COMM") if frame.desc == ""]
+    return list(frames[0].text) if frames else []
+
+
+def _write_id3_comment(path: Path, texts: List[str]) -> None:
+    raw = ID3(path)
+    raw.add(COMM(encoding=3, lang="eng", desc="", text=texts))
+    raw.save()
+
+
+def _read_mp4_composer(path: Path) -> List[str]:
+    return list(MP4(path).get("\xa9wrt", []))
+
+
+def _write_mp4_composer(path: Path, texts: List[str]) -> None:
+    raw = MP4(path)
+    raw["\xa9wrt"] = texts
+    raw.save()
+
+
+# The easy interface of MP3 and M4A, the one key it lacks, and how that key
+# is read and written raw.
+EASY = {
+    ".mp3": (EasyID3, "comment", _read_id3_comment, _write_id3_comment),
+    ".m4a": (EasyMP4, "composer", _read_mp4_composer, _write_mp4_composer),
+}
+
+
+def mutagen_read(path: Path) -> View:
+    """The texts mutagen holds under each key; absent keys are left out."""
+    if _is_vorbis(path):
+        tags = mutagen.File(path).tags
+        return {key: list(tags[key]) for key in KEYS if key in tags}
+    easy_type, raw_key, read_raw, _ = EASY[path.suffix]
+    try:
+        easy = easy_type(path)
+    except ID3NoHeaderError:  # TagLib drops an ID3v2 tag left empty
+        return {}
+    view = {key: list(easy[key]) for key in KEYS if key in easy and key != raw_key}
+    raw = read_raw(path)
+    if raw:
+        view[raw_key] = raw
+    return view
+
+
+def mutagen_write(path: Path, view: View) -> None:
+    """Stores view with mutagen, as a tagger using it would."""
+    if _is_vorbis(path):
+        audio = mutagen.File(path)
+        for key, texts in view.items():
+            audio[key] = texts
+        audio.save()
+        return
+    easy_type, raw_key, _, write_raw = EASY[path.suffix]
+    easy = easy_type(path)
+    for key, texts in view.items():
+        if key != raw_key:
+            easy[key] = texts
+    easy.save()
+    if raw_key in view:
+        write_raw(path, view[raw_key])
+
+
+def binding_view(tags: orvell.Tags) -> View:
+    """The binding's fields as the view mutagen would give of them."""
+    view = {key: [getattr(tags, field)] for field, key in TEXT_KEYS.items()
+            if getattr(tags, field)}
+    if tags.year:
+        view["date"] = [str(tags.year)]
+    for key, number, total in (("tracknumber", tags.track, tags.track_total),
+                               ("discnumber", tags.disc, tags.disc_total)):
+        if total:
+            view[key] = [f"{number}/{total}"]
+        elif number:
+            view[key] = [str(number)]
+    return view
+
+
+class AgreementTest(FixtureCase):
+    def test_values_written_by_the_binding_are_read_by_mutagen(self) -> None:
+        for extension in CHECKED_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                orvell.write(path, **VALUES)
+                self.assertEqual(mutagen_read(path), VIEW)
+
+    def test_values_written_by_mutagen_are_read_by_the_binding(self) -> None:
+        for extension in CHECKED_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write(path, VIEW)
+                tags = orvell.read(path)
+                self.assertEqual({name: getattr(tags, name) for name in VALUES}, VALUES)
+                self.assertEqual(binding_view(tags), VIEW)
+
+    def test_pairs_without_a_number_or_without_a_total_agree(self) -> None:
+        # (track, total, disc, total) through the binding, and the texts
+        # mutagen shows for them; then the same texts back through mutagen.
+        # A track total without a track number is "0/9".
+        cases = [((7, 0, 0, 5), {"tracknumber": ["7"], "discnumber": ["0/5"]}),
+                 ((0, 9, 2, 0), {"tracknumber": ["0/9"], "discnumber": ["2"]})]
+        for extension in CHECKED_FORMATS:
+            for numbers, texts in cases:
+                with self.subTest(extension=extension, numbers=numbers):
+                    path = self.fresh(extension)
+                    mutagen_write(path, texts)
+                    tags = orvell.read(path)
+                    self.assertEqual((tags.track, tags.track_total, tags.disc, tags.disc_total),
+                                     numbers)
+                    if extension == "mp3" and numbers[0] == 0:
+                        continue  # see test_mp3_track_pair_without_a_number_is_lost
+                    path = self.fresh(extension)
+                    track, track_total, disc, disc_total = numbers
+                    orvell.write(path, track=track, track_total=track_total, disc=disc,
+                                 disc_total=disc_total)
+                    seen = mutagen_read(path)
+                    self.assertEqual({key: seen.get(key) for key in texts}, texts)
+
+    def test_fields_cleared_by_the_binding_are_gone_for_mutagen(self) -> None:
+        for extension in CHECKED_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write(path, VIEW)
+                orvell.write(path, **{name: orvell.CLEAR for name in VALUES})
+                self.assertEqual(mutagen_read(path), {})
+
+    def test_a_full_date_from_mutagen_reads_as_its_year(self) -> None:
+        # Taggers often store a whole date; the binding's year is its year.
+        for extension in CHECKED_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write(path, {"date": ["1959-08-17"]})
+                self.assertEqual(orvell.read(path).year, 1959)
+                self.assertEqual(mutagen_read(path)["date"], ["1959-08-17"])
+
+
+class DisagreementTest(FixtureCase):
+    def test_several_values_are_joined_in_tag_fields_and_cut_to_the_first_in_properties(
+            self) -> None:
+        # mutagen keeps every value of a key. The binding's title, artist,
+        # album, genre and comment come from TagLib's generic tag, which
+        # joins several values into one text: with " " on TagLib 1, " / "
+        # on TagLib 2, and ", " for MP4 on both. Album artist and composer
+        # come from the property map, of which only the first value is read.
+        # ID3 comments are the exception: a COMM frame's text is read as
+        # its first value.
+        if TAGLIB_MAJOR not in ("1", "2"):
+            self.skipTest("ORVELL_TAGLIB_MAJOR is not set")
+        several = {key: ["One", "Two"] for key in TEXT_KEYS.values()}
+        for extension in CHECKED_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write(path, several)
+                self.assertEqual(mutagen_read(path), several)
+                if extension == "m4a":
+                    joined = "One, Two"
+                else:
+                    joined = "One Two" if TAGLIB_MAJOR == "1" else "One / Two"
+                tags = orvell.read(path)
+                comment = "One" if extension == "mp3" else joined
+                self.assertEqual(
+                    (tags.title, tags.artist, tags.album, tags.genre, tags.comment),
+                    (joined, joined, joined, joined, comment))
+                self.assertEqual((tags.album_artist, tags.composer), ("One", "One"))
+
+    def test_mp3_track_pair_without_a_number_is_lost(self) -> None:
+        # TagLib saves an MP3 with an ID3v1 tag beside the ID3v2 tag and
+        # first copies into each the generic fields the other lacks. A TRCK
+        # of "0/9" counts as track 0, "lacking", so the ID3v1 track (0)
+        # is copied over it and the frame goes, total included. The save
+        # still succeeds: for MP3 a total needs a track number.
+        path = self.fresh("mp3")
+        orvell.write(path, track=0, track_total=9)
+        self.assertIsNone(mutagen_read(path).get("tracknumber"))
+        self.assertEqual((orvell.read(path).track, orvell.read(path).track_total), (0, 0))
+        orvell.write(path, track=3, track_total=9)
+        self.assertEqual(mutagen_read(path).get("tracknumber"), ["3/9"])
+
+    def test_separate_total_keys_of_vorbis_comments_are_not_read(self) -> None:
+        # Many taggers store "TRACKNUMBER=3" with "TRACKTOTAL=12" (and
+        # DISCTOTAL) as separate Vorbis comments. The library reads a pair
+        # from TRACKNUMBER and DISCNUMBER alone ("3/12"), so it sees no
+        # totals there, while mutagen holds them under their own keys.
+        for extension in ("flac", "ogg", "opus"):
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write(path, {"tracknumber": ["3"], "tracktotal": ["12"],
+                                     "discnumber": ["1"], "disctotal": ["2"]})
+                tags = orvell.read(path)
+                self.assertEqual((tags.track, tags.track_total, tags.disc, tags.disc_total),
+                                 (3, 0, 1, 0))
+                self.assertEqual(mutagen.File(path).tags["tracktotal"], ["12"])
+
+    def test_an_mp3_save_also_writes_an_id3v1_tag_that_mutagen_reports(self) -> None:
+        # TagLib saves an MP3 with its ID3v2 tag copied into an ID3v1 tag at
+        # the end of the file. mutagen reads ID3v1 too and adds its values
+        # where the ID3v2 tag lacks the frame; the ID3v1 comment has its own
+        # frame identity, so mutagen lists two comments: the ID3v2 one
+        # (language "XXX", TagLib's unknown language, empty description)
+        # and "ID3v1 Comment". Both hold the value.
+        path = self.fresh("mp3")
+        orvell.write(path, title="Title", comment="Comment")
+        self.assertEqual(path.read_bytes()[-128:-125], b"TAG")
+        comments = {(frame.desc, frame.lang): list(frame.text)
+                    for frame in ID3(path).getall("COMM")}
+        self.assertEqual(comments, {("", "XXX"): ["Comment"],
+                                    ("ID3v1 Comment", "eng"): ["Comment"]})
+        self.assertEqual(mutagen_read(path)["title"], ["Title"])
+
+    def test_id3v2_years_past_four_digits_are_cut_by_the_binding(self) -> None:
+        # An ID3v2 timestamp starts with a four-digit year and TagLib reads
+        # only those four characters, so on MP3 (and WAV and AIFF, which
+        # carry ID3v2 too) the year 12345 reads back as 1234; mutagen shows
+        # the text "12345" as stored. Other formats keep the number whole.
+        for extension, expected in (("mp3", 1234), ("flac", 12345), ("m4a", 12345),
+                                    ("ogg", 12345), ("opus", 12345)):
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                orvell.write(path, year=12345)
+                self.assertEqual(mutagen_read(path)["date"], ["12345"])
+                self.assertEqual(orvell.read(path).year, expected)
+
+    def test_mp4_track_and_disc_numbers_are_sixteen_bits(self) -> None:
+        # MP4 stores each number of "trkn" and "disk" in 16 bits: TagLib
+        # writes the low 16 bits of a larger number (70000 becomes 4464) and
+        # reads values of 32768 and more as negative (40000 reads -25536,
+        # 65535 reads -1), where mutagen reads them unsigned.
+        path = self.fresh("m4a")
+        orvell.write(path, track=40000, track_total=70000, disc=65535, disc_total=2)
+        raw = MP4(path)
+        self.assertEqual((raw["trkn"], raw["disk"]), ([(40000, 4464)], [(65535, 2)]))
+        tags = orvell.read(path)
+        self.assertEqual((tags.track, tags.track_total, tags.disc, tags.disc_total),
+                         (-25536, 4464, -1, 2))
+        self.assertEqual(orvell.get_disc(path), -1)  # stored data, not an error code
+
+    def test_an_empty_album_artist_is_kept_only_by_mp4(self) -> None:
+        # Setting a property to the empty text stores one empty value. MP4
+        # keeps it as an empty "aART" atom, which mutagen lists; the other
+        # formats drop an empty value when they save. The binding reads ""
+        # either way.
+        for extension in CHECKED_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                orvell.write(path, album_artist="", title="t")
+                expected = {"title": ["t"]}
+                if extension == "m4a":
+                    expected["albumartist"] = [""]
+                self.assertEqual(mutagen_read(path), expected)
+                self.assertEqual(orvell.read(path).album_artist, "")
+
+
+if __name__ == "__main__":
+    unittest.main()
