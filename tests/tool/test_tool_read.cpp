@@ -39,9 +39,7 @@ TEST_P(ReadEveryFormat, JsonIsWhatOvReadTagsReads) {
   orvell_test::ExpectJsonRecord(ordered_json::parse(lines[1]), untagged, LibraryFields(untagged));
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, ReadEveryFormat,
-                         ::testing::ValuesIn(orvell_test::AudioFixtures()),
-                         [](const auto& p) { return p.param.substr(p.param.find('.') + 1); });
+ORVELL_TOOL_EVERY_FORMAT(ReadEveryFormat);
 
 TEST(Read, ListingShowsEveryFieldWithItsValueInOneColumn) {
   TempDir dir;

@@ -53,9 +53,7 @@ TEST_P(WriteEveryFormat, EveryFieldSetByWriteIsReadBack) {
   EXPECT_EQ(direct.year, 1959u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, WriteEveryFormat,
-                         ::testing::ValuesIn(orvell_test::AudioFixtures()),
-                         [](const auto& p) { return p.param.substr(p.param.find('.') + 1); });
+ORVELL_TOOL_EVERY_FORMAT(WriteEveryFormat);
 
 TEST(Write, ClearEmptiesOnlyTheNamedFields) {
   TempDir dir;

@@ -2,8 +2,6 @@
 
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "orvell.h"
 
 namespace orvell_test {
@@ -67,6 +65,10 @@ void ExpectJsonRecord(const nlohmann::ordered_json& record, const std::string& p
       EXPECT_EQ(value.get<long long>(), orvell_blocks::DecimalField(fields[i])) << key << " of " << path;
     }
   }
+}
+
+std::string FormatName(const ::testing::TestParamInfo<std::string>& info) {
+  return info.param.substr(info.param.find('.') + 1);
 }
 
 }  // namespace orvell_test

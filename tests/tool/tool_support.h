@@ -5,10 +5,13 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
+#include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "block_codec.h"
+#include "support/temp_files.h"
 
 namespace orvell_test {
 
@@ -34,6 +37,14 @@ void SetFields(const std::string& path, const WriteValues& values);
 void ExpectJsonRecord(const nlohmann::ordered_json& record, const std::string& path,
                       const orvell_blocks::ReadFields& fields);
 
+// The fixture's format, "flac" for silence.flac, as a test name.
+std::string FormatName(const ::testing::TestParamInfo<std::string>& info);
+
 }  // namespace orvell_test
+
+// Runs the parameterised suite on a copy of every audio fixture.
+#define ORVELL_TOOL_EVERY_FORMAT(suite)                                                   \
+  INSTANTIATE_TEST_SUITE_P(Fixtures, suite, ::testing::ValuesIn(orvell_test::AudioFixtures()), \
+                           orvell_test::FormatName)
 
 #endif
