@@ -1,0 +1,105 @@
+// orvell read, run as a user runs it: its JSON parsed back and compared with
+// OV_ReadTags, its listing, and how it reports files it cannot read.
+#include <sys/stat.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "run_tool.h"
+#include "support/temp_files.h"
+#include "tool_support.h"
+
+namespace {
+
+using nlohmann::ordered_json;
+using orvell_test::LibraryFields;
+using orvell_test::Lines;
+using orvell_test::RunTool;
+using orvell_test::TempDir;
+
+const char* const kCannotOpen =
+    "cannot open: missing, unreadable or not an audio format TagLib handles";
+
+class ReadEveryFormat : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ReadEveryFormat, JsonIsWhatOvReadTagsReads) {
+  TempDir dir;
+  const std::string untagged = dir.Copy(GetParam(), "untagged-" + GetParam());
+  const std::string tagged = dir.Copy(GetParam());
+  orvell_test::SetFields(tagged, orvell_test::RichValues());
+
+  const orvell_test::ToolRun run = RunTool({"read", "--json", tagged, untagged});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 2u) << run.out;
+  orvell_test::ExpectJsonRecord(ordered_json::parse(lines[0]), tagged, LibraryFields(tagged));
+  orvell_test::ExpectJsonRecord(ordered_json::parse(lines[1]), untagged, LibraryFields(untagged));
+}
+
+ORVELL_TOOL_EVERY_FORMAT(ReadEveryFormat);
+
+TEST(Read, ListingShowsEveryFieldWithItsValueInOneColumn) {
+  TempDir dir;
+  const std::string path = dir.Copy("silence.flac");
+  orvell_test::SetFields(path, orvell_test::RichValues());
+  const orvell_blocks::ReadFields fields = LibraryFields(path);
+
+  const orvell_test::ToolRun run = RunTool({"read", path});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1 + orvell_blocks::kReadFields) << run.out;
+  EXPECT_EQ(lines[0], path);
+  const size_t column = lines[1].find(fields[0]);
+  ASSERT_NE(column, std::string::npos) << lines[1];
+  const char* const units[] = {" s", " kb/s", " Hz", ""};
+  for (size_t i = 0; i < orvell_blocks::kReadFields; ++i) {
+    std::string label = orvell_blocks::kFieldNames[i];
+    for (char& c : label) c = c == '_' ? ' ' : c;
+    const std::string unit = i >= orvell_blocks::kDuration ? units[i - orvell_blocks::kDuration] : "";
+    const std::string& line = lines[1 + i];
+    EXPECT_EQ(line.substr(0, 2 + label.size()), "  " + label) << line;
+    EXPECT_EQ(line.substr(column), fields[i] + unit) << line;
+  }
+}
+
+TEST(Read, ListingsOfSeveralFilesAreSeparatedByABlankLine) {
+  TempDir dir;
+  const std::string first = dir.Copy("silence.mp3");
+  const std::string second = dir.Copy("silence.ogg");
+  const orvell_test::ToolRun run = RunTool({"read", first, second});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 2 * (1 + orvell_blocks::kReadFields) + 1) << run.out;
+  EXPECT_EQ(lines[0], first);
+  EXPECT_EQ(lines[1], "  title         Silence");
+  EXPECT_EQ(lines[1 + orvell_blocks::kReadFields], "");
+  EXPECT_EQ(lines[2 + orvell_blocks::kReadFields], second);
+}
+
+TEST(Read, EachFileThatCannotBeReadIsNamedAndTheRestAreStillRead) {
+  TempDir dir;
+  const std::string good = dir.Copy("silence.wv");
+  const std::string text = dir.Copy("notaudio.flac");
+  const std::string missing = dir.File("missing.mp3");
+  const std::string fifo = dir.File("pipe.flac");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+  const orvell_test::ToolRun run =
+      RunTool({"read", "--json", text, good, missing, fifo, dir.path()}, {false, 20});
+  ASSERT_FALSE(run.timed_out) << "a FIFO was opened";
+  EXPECT_EQ(run.status, 1);
+  const std::vector<std::string> out = Lines(run.out);
+  ASSERT_EQ(out.size(), 1u) << run.out;
+  orvell_test::ExpectJsonRecord(ordered_json::parse(out[0]), good, LibraryFields(good));
+  EXPECT_EQ(Lines(run.err), (std::vector<std::string>{
+                                "orvell: " + text + ": " + kCannotOpen,
+                                "orvell: " + missing + ": " + kCannotOpen,
+                                "orvell: " + fifo + ": not a regular file (FIFO, socket or device): not opened",
+                                "orvell: " + dir.path() + ": is a directory (orvell scan reads directories)",
+                            }));
+}
+
+}  // namespace
