@@ -319,25 +319,54 @@ OV_API int32_t OV_SetDiscTotal(const char *path, int32_t value);
 /*
  * OV_ReadTags: read all 17 fields of the file into buffer as one block.
  *
- * The block is the 17 fields back to back, each written as
+ * The block is the 17 fields, in the order of the table above, back to
+ * back with nothing before, between or after them. Each field is
  *
- *     <length in decimal> ":" <length bytes of value>
+ *     <length> ":" <value>
  *
- * with no separator between fields. The length counts bytes, has no sign
- * and no leading zeros (an empty value is "0:"). Text values are raw UTF-8
- * and may themselves hold colons and digits: use the length, never search
- * for the next colon. Integer values are signed decimal ("-2" can occur).
- * Absent fields read as the empty text or 0; absent audio properties read
- * as 0. The track falls back to the generic tag's track number only when
- * "TRACKNUMBER" holds no value at all. The shortest block, with every text
- * empty and every number 0, is these 43 bytes:
+ * where length is the number of value bytes in decimal ASCII digits (no
+ * sign, no leading zeros; "0" for an empty value). Texts (fields 0 to 7)
+ * are their UTF-8 bytes, unescaped and never cut: a value may hold colons,
+ * digits and any other byte, and the length counts bytes, not characters
+ * ("Café" is "5:Café", "12:30" is "5:12:30"). Integers (fields 8 to 16)
+ * are signed decimal: "-2" can occur, and 0 is "1:0".
+ *
+ * To decode, start at the first byte and 17 times: read digits up to the
+ * ":" as the length n, take the n bytes after the ":" as the value, and
+ * continue just after them. Never search for the next ":". The result is
+ * the block's length, so the NUL after the block is not needed to find
+ * its end.
+ *
+ * Where the values come from:
+ *   - title, artist, album, genre, comment and year: the generic tag;
+ *   - album artist, composer, conductor: the first value of "ALBUMARTIST",
+ *     "COMPOSER" and "CONDUCTOR"; empty when the key has none;
+ *   - track and track total: the pair stored under "TRACKNUMBER" ("3/12"
+ *     gives 3 and 12). Only when that key holds no value at all is the
+ *     track the generic tag's track number (as OV_GetTrack reads it), with
+ *     a total of 0; a stored text that does not parse gives 0 and 0.
+ *   - disc and disc total: the pair under "DISCNUMBER"; 0 and 0 when it
+ *     holds none (no fallback);
+ *   - duration (whole seconds, half a second rounded up), bitrate, sample
+ *     rate and channels: the audio properties; all 0 when the file has
+ *     none.
+ *
+ * Example: a file tagged with the title "Abc", the year 2001 and the track
+ * "3/12", and nothing else, lasting 214.6 s at 320 kb/s, 44100 Hz, stereo:
+ *
+ *     3:Abc0:0:0:0:0:0:0:4:20011:32:121:01:03:2153:3205:441001:2
+ *
+ * (58 bytes: a buffer of 59 or more bytes takes it). The shortest block,
+ * every text empty and every number 0, is these 43 bytes:
  *
  *     0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0
  *
  * The block is followed by a NUL which the result does not count. It is
- * copied whole or not at all: when it does not fit, the result is -5 and
- * the caller retries with a larger buffer. The first byte of the buffer is
- * set to NUL before the file is opened.
+ * copied whole or not at all: when the block and its NUL need more than
+ * size bytes, the result is -5 and the caller retries with a larger
+ * buffer (-5 does not say how large). Blocks have no upper bound of their
+ * own. The first byte of the buffer is set to NUL before the file is
+ * opened; after success the bytes past the NUL are left as they were.
  *
  *    n >= 43  the block's length in bytes, NUL not counted
  *    -1       path NULL or empty (buffer untouched)
@@ -355,25 +384,60 @@ OV_API int32_t OV_ReadTags(const char *path, char *buffer, int32_t size);
 /*
  * OV_WriteTags: apply a write block to the file with a single save.
  *
- * The block holds exactly 13 records, for fields 0 to 12 in the order
- * above, back to back and ended by a NUL that must lie within the first
- * size bytes (bytes after that NUL are ignored). Each record is
+ * The block holds exactly 13 records, for fields 0 to 12 in the order of
+ * the table above, back to back with no separators, ended by a NUL that
+ * must lie within the first size bytes. Nothing may stand between the
+ * last record and that NUL; bytes after the NUL are never read. Each
+ * record is
  *
- *     <N in decimal> ":" <action> <N - 1 bytes of value>
+ *     <N> ":" <action> <value>
  *
- * where N (1 or more, leading zeros allowed) counts the action byte and
- * the value bytes, and the action is one byte:
- *     "0"  keep: leave the field alone (value must be empty)
- *     "1"  set: texts take any bytes but NUL, the empty value included;
- *          numbers take 1 or more digits, at most 2147483647
+ * where N, in decimal ASCII digits (leading zeros allowed), counts the
+ * bytes after the ":": the one action byte plus the value bytes, so N is
+ * 1 or more. The value is raw bytes, unescaped, and may hold any byte
+ * but NUL, colons and digits included; N counts bytes, not characters.
+ * The action is one byte:
+ *     "0"  keep: leave the field as it is (value must be empty)
+ *     "1"  set: fields 0 to 7 take any UTF-8 value, the empty one
+ *          included; fields 8 to 12 take 1 or more decimal digits
+ *          "0" to "9" of at most 2147483647 (no sign, no spaces)
  *     "2"  clear: empty the field (value must be empty)
- * A set title "Café" (5 bytes) is "6:1Café"; a keep is "1:0". Clearing the
- * track number (field 9) removes the whole track pair and ignores field
- * 10; clearing the disc number (field 11) sets it to 0 and field 12 still
- * applies.
+ * A keep is "1:0", a clear "1:2", a set of the title "Café" (5 bytes)
+ * "6:1Café", a set of the year 2024 "5:12024". This 55-byte block sets
+ * the title to "Café", clears the album artist, sets the album to "Blue",
+ * empties the comment, sets year 2024 and track 3 of 12, clears the disc
+ * number and keeps everything else; with its NUL, size must be 56 or more:
  *
- * The whole block is checked before the file is opened; a block that
- * keeps every field returns 0 without opening the file at all.
+ *     6:1Café1:01:25:1Blue1:01:11:01:05:120242:133:1121:21:0
+ *
+ * What set and clear change:
+ *   - title, artist, album, genre, comment (0, 1, 3, 4, 5) and year (8)
+ *     are written to the generic tag; a clear, like an empty set, empties
+ *     the text, and a clear of the year sets it to 0. These are applied
+ *     after the property fields below, so they win where a format keeps
+ *     the same field in both places.
+ *   - album artist, composer, conductor (2, 6, 7): a set replaces every
+ *     value of the key by the one value given (an empty set stores one
+ *     empty value, which some formats drop on saving); a clear removes
+ *     the key.
+ *   - track and track total (9, 10) share "TRACKNUMBER", disc and disc
+ *     total (11, 12) share "DISCNUMBER". A set or clear of one half keeps
+ *     the other half as stored; the pair is written as "n", or "n/total"
+ *     when the total is positive, and the key is removed when neither
+ *     number is positive. Clearing the track number (9) removes the whole
+ *     track pair and ignores record 10 (which must still be valid). A
+ *     kept track number comes from the generic tag's track number when
+ *     "TRACKNUMBER" holds no value. Clearing the disc number (11) only
+ *     sets it to 0: a disc total stays ("2/3" becomes "0/3"), and a kept
+ *     disc number is 0 when "DISCNUMBER" holds none.
+ *
+ * The whole block is checked before the file is opened; a faulty block
+ * never opens the file, and a block that keeps every field returns 0
+ * without opening it at all, even when the path names no file. Records
+ * are checked in order and the first faulty one decides the code; within
+ * a record, its framing and length are checked first (-5), then the
+ * action (-6), then a value on a keep or clear (-5), then the number of a
+ * set (-7). So "99:3" as the first record of a short block is -5, not -6.
  *
  *    1   every change made and the file saved
  *    0   the block is valid and keeps every field; the file was not opened
@@ -381,16 +445,18 @@ OV_API int32_t OV_ReadTags(const char *path, char *buffer, int32_t size);
  *    -2  block NULL or size <= 0
  *    -3  the file did not open
  *    -4  the file has no tag
- *    -5  malformed block: framing, a length, a missing or extra record, a
- *        value on a keep or clear, or no NUL within size
+ *    -5  malformed block: no NUL within size, fewer or more than 13
+ *        records, a length without digits, of 0 or reaching past the NUL,
+ *        a byte other than a digit before a ":", or a value on a keep or
+ *        clear
  *    -6  an action byte other than "0", "1" or "2"
- *    -7  a number record set to an empty value, a non-digit or a value
- *        above 2147483647
+ *    -7  a set of fields 8 to 12 with an empty value, a byte other than a
+ *        digit, or a value above 2147483647
  *    -8  the save failed
  *    -9  unexpected internal failure
  *
- * On -5, -6 and -7 the file was not opened. The first faulty record
- * decides the code.
+ * A format that cannot store a field drops it silently; only the save
+ * decides between 1 and -8.
  */
 OV_API int32_t OV_WriteTags(const char *path, const char *block, int32_t size);
 

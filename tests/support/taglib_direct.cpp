@@ -2,6 +2,9 @@
 
 #include <stdexcept>
 
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/wavpackfile.h>
 #include <taglib/tag.h>
 
 #include "frame/taglib_seam.h"
@@ -91,6 +94,23 @@ void ClearAll(const std::string& path) {
     tag->setYear(0);
     tag->setTrack(0);
   });
+}
+
+void SplitWavPackTrack(const std::string& path, const std::string& ape_track,
+                       unsigned int id3v1_track) {
+  TagLib::WavPack::File file(path.c_str());
+  if (!file.isValid()) throw std::runtime_error("not a WavPack file: " + path);
+  TagLib::APE::Tag* ape = file.APETag(true);
+  TagLib::PropertyMap map = ape->properties();
+  map.replace("TITLE", TagLib::StringList(Text("Split")));
+  if (ape_track.empty()) {
+    map.erase("TRACKNUMBER");
+  } else {
+    map.replace("TRACKNUMBER", TagLib::StringList(Text(ape_track)));
+  }
+  ape->setProperties(map);
+  file.ID3v1Tag(true)->setTrack(id3v1_track);
+  if (!file.save()) throw std::runtime_error("TagLib cannot save " + path);
 }
 
 }  // namespace orvell_test

@@ -45,6 +45,15 @@ void SetValues(const std::string& path, const std::string& key,
 // Empties every generic field and removes every property, then saves.
 void ClearAll(const std::string& path);
 
+// Splits the track of a WavPack file between its two tags: the APE tag
+// gets the title "Split" and "TRACKNUMBER" ape_track (none when empty), an
+// ID3v1 tag the track number id3v1_track. TagLib reads the property map of
+// such a file from the APE tag alone, while Tag::track() falls back to the
+// ID3v1 track whenever the APE track does not read as a positive number.
+// Its save copies nothing from one tag into the other.
+void SplitWavPackTrack(const std::string& path, const std::string& ape_track,
+                       unsigned int id3v1_track);
+
 }  // namespace orvell_test
 
 #endif
