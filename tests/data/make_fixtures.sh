@@ -29,6 +29,9 @@ ff "$(silence 44100 stereo)" -t 1 -c:a flac silence.flac
 ff "$(silence 22050 mono)" -t 1 -c:a libvorbis -q:a 0 silence.ogg
 ff "$(silence 48000 stereo)" -t 1 -c:a libopus -b:a 16k silence.opus
 ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k silence.m4a
+# The same AAC with its moov box before the audio, so that a tag that grows
+# moves the audio and the chunk offsets must follow it.
+ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k -movflags +faststart faststart.m4a
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 silence.wav
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_s8 silence.aiff
 ff "$(silence 44100 stereo)" -t 1 -c:a wavpack silence.wv

@@ -1,0 +1,44 @@
+// The bytes of an audio file that a decoder turns into sound, found by
+// walking the container's own structure rather than by asking TagLib, so
+// that a test can tell whether a tag write left the audio exactly as it
+// was. Per format:
+//
+//   mp3   everything between a leading ID3v2 tag and trailing APEv2 and
+//         ID3v1 tags; it must start with an MPEG frame sync.
+//   flac  the STREAMINFO block and every byte after the last metadata
+//         block (the frames; they must start with a frame sync).
+//   ogg, opus
+//         every packet of the logical stream except the comment header,
+//         and the granule position of every page that has one. Every
+//         page's CRC must be valid: the pages TagLib rewrites are checked
+//         as a decoder would check them.
+//   m4a   per track the mdhd, stsd and stts boxes and every sample's bytes,
+//         read where the chunk offset table says they lie, so offsets that
+//         were not moved with the data show up as changed samples.
+//   wav, aiff
+//         the format chunk ("fmt " or COMM) and the sample data chunk
+//         ("data" or SSND); the RIFF or FORM size must match the file.
+//   wv    every WavPack block from the start of the file; what follows
+//         them must be an APEv2 or ID3v1 tag.
+//
+// Each part is labelled ("frames", "packet 3", "track 1 samples"), so a
+// failing comparison says where the audio changed. A file whose structure
+// does not hold throws std::runtime_error.
+#ifndef ORVELL_TESTS_SUPPORT_AUDIO_PAYLOAD_H
+#define ORVELL_TESTS_SUPPORT_AUDIO_PAYLOAD_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvell_test {
+
+using AudioParts = std::vector<std::pair<std::string, std::string>>;
+
+// The audio of file bytes in the container named by extension ("mp3",
+// "flac", "ogg", "opus", "m4a", "wav", "aiff", "wv").
+AudioParts AudioPayload(const std::string& bytes, const std::string& extension);
+
+}  // namespace orvell_test
+
+#endif

@@ -1,0 +1,204 @@
+// Input no caller should send but some will: directories, empty files,
+// random bytes and truncated files under audio extensions, paths longer
+// than the system allows, bytes that are not UTF-8 in paths and values.
+// Every export must return a code of its family, never crash or hang, and
+// never damage bytes it was handed.
+//
+// Whether such a file "opens" is TagLib's decision, made by FileRef on its
+// extension and content, and the library reports it as it is: when TagLib
+// does not open a file every export gives its family's not-opened code;
+// when TagLib does (it takes an empty or random ".mp3", ".wav", ".aiff" or
+// ".wv" file, and a directory under those names, for an empty file of that
+// type) the exports succeed on an empty tag, and a save that cannot be made
+// reports the failed-save code.
+#include <sys/stat.h>
+
+#include <climits>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include <taglib/fileref.h>
+
+#include "block_codec.h"
+#include "orvell.h"
+#include "support/exports_table.h"
+#include "support/tag_model.h"
+#include "support/temp_files.h"
+
+namespace {
+
+using orvell_test::CallGood;
+using orvell_test::ExportCase;
+using orvell_test::ReadBytes;
+using orvell_test::Shape;
+using orvell_test::TempDir;
+using orvell_test::WriteBytes;
+
+const std::vector<std::string> kExtensions = {"mp3", "flac", "ogg", "opus", "m4a", "wav", "aiff", "wv"};
+
+bool TagLibOpens(const std::string& path) {
+  return !TagLib::FileRef(path.c_str(), true, TagLib::AudioProperties::Average).isNull();
+}
+
+int32_t SaveFailed(const ExportCase& e) { return e.shape == Shape::BulkWrite ? -8 : -5; }
+
+// Checks the result of one export on a file TagLib opens or does not.
+void ExpectFamilyCode(const ExportCase& e, const std::string& path, bool opens, bool writable) {
+  const int32_t result = CallGood(e, path.c_str());
+  if (!opens) {
+    EXPECT_EQ(result, e.not_opened) << e.name << " on " << path;
+  } else if (e.writes && !writable) {
+    EXPECT_EQ(result, SaveFailed(e)) << e.name << " on " << path;
+  } else if (e.writes) {
+    EXPECT_TRUE(result == 1 || result == SaveFailed(e)) << e.name << " gave " << result;
+  } else {
+    EXPECT_GE(result, 0) << e.name << " on " << path;
+  }
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(random() & 0xff);
+  return bytes;
+}
+
+bool IsValidUtf8(const std::string& s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    const size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+class BadFiles : public ::testing::TestWithParam<std::string> {
+ protected:
+  std::string Name(const std::string& stem) const { return dir_.File(stem + "." + GetParam()); }
+  TempDir dir_;
+};
+
+TEST_P(BadFiles, ADirectoryNeverTakesAWrite) {
+  const std::string path = Name("folder");
+  ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+  const bool opens = TagLibOpens(path);
+  for (const ExportCase& e : orvell_test::AllExports()) ExpectFamilyCode(e, path, opens, false);
+}
+
+TEST_P(BadFiles, EmptyAndRandomFilesGiveFamilyCodesAndKeepTheirBytes) {
+  for (size_t size : {size_t{0}, size_t{1}, size_t{64}, size_t{5000}}) {
+    const std::string path = Name("junk" + std::to_string(size));
+    const std::string original = RandomBytes(size, static_cast<unsigned>(size) + 1);
+    WriteBytes(path, original);
+    const bool opens = TagLibOpens(path);
+    for (const ExportCase& e : orvell_test::AllExports()) ExpectFamilyCode(e, path, opens, true);
+    // A tag may have been put around them, but the bytes are all there.
+    EXPECT_NE(ReadBytes(path).find(original), std::string::npos) << path;
+  }
+}
+
+TEST_P(BadFiles, TruncatedFixturesGiveFamilyCodes) {
+  const std::string fixture = ReadBytes(orvell_test::FixturePath("silence." + GetParam()));
+  ASSERT_FALSE(fixture.empty());
+  const size_t size = fixture.size();
+  for (size_t cut : {size_t{4}, size_t{12}, size_t{40}, size / 4, size / 2, size - 1}) {
+    const std::string path = Name("cut" + std::to_string(cut));
+    for (const ExportCase& e : orvell_test::AllExports()) {
+      WriteBytes(path, fixture.substr(0, cut));  // afresh: a write may have repaired it
+      ExpectFamilyCode(e, path, TagLibOpens(path), true);
+    }
+    // A bulk read that succeeds hands out a block that decodes.
+    WriteBytes(path, fixture.substr(0, cut));
+    std::vector<char> buffer(1 << 16);
+    const int32_t n = OV_ReadTags(path.c_str(), buffer.data(), static_cast<int32_t>(buffer.size()));
+    if (n >= 0) {
+      EXPECT_TRUE(orvell_blocks::DecodeReadBlock(std::string(buffer.data(), static_cast<size_t>(n))))
+          << path;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Extensions, BadFiles, ::testing::ValuesIn(kExtensions),
+                         [](const auto& p) { return p.param; });
+
+TEST(BadPaths, LongerThanTheSystemAllowsDoNotOpen) {
+  TempDir dir;
+  std::string deep = dir.path();
+  while (deep.size() <= PATH_MAX) deep += "/" + std::string(200, 'd');
+  const std::vector<std::string> paths = {
+      deep + "/song.flac",                                  // whole path past PATH_MAX
+      dir.File(std::string(NAME_MAX + 1, 'n') + ".mp3"),    // one name past NAME_MAX
+      std::string(3 * PATH_MAX, 'p') + ".ogg",              // relative, and huge
+  };
+  for (const std::string& path : paths) {
+    for (const ExportCase& e : orvell_test::AllExports()) {
+      EXPECT_EQ(CallGood(e, path.c_str()), e.not_opened) << e.name << " on a path of " << path.size();
+    }
+  }
+}
+
+TEST(BadPaths, BytesThatAreNotUtf8ReachTheFileUnchanged) {
+  TempDir dir;
+  for (const std::string fixture : {"silence.flac", "silence.mp3", "silence.m4a"}) {
+    const std::string name = "\xff\xfe\x80-\xc3(" + fixture;
+    const std::string path = dir.Copy(fixture, name);
+    for (const ExportCase& e : orvell_test::AllExports()) ExpectFamilyCode(e, path, true, true);
+    ASSERT_EQ(OV_SetAlbum(path.c_str(), "Reached"), 1);
+    // The same bytes name the same file: another reader sees the write.
+    EXPECT_EQ(orvell_test::ReadAll(path).value()[orvell_blocks::kAlbum], "Reached");
+    // A path that differs only in one of those bytes names no file.
+    const std::string other = dir.File("\xff\xfe\x81-\xc3(" + fixture);
+    EXPECT_EQ(OV_SetAlbum(other.c_str(), "Nowhere"), -3);
+  }
+}
+
+class BadText : public ::testing::TestWithParam<std::string> {
+ protected:
+  TempDir dir_;
+};
+
+// Text that is not UTF-8 is TagLib's to convert; whatever it makes of it,
+// the write succeeds, what is read back is UTF-8, both read paths agree,
+// and the fields around it are untouched.
+TEST_P(BadText, ValuesThatAreNotUtf8AreStoredWithoutHarm) {
+  const std::string path = dir_.Copy("silence." + GetParam());
+  const std::vector<std::string> texts = {"\xff\xfe", "ok\x80", "\xc3", "\xed\xa0\x80 surrogate",
+                                          "\xf8\x88\x80\x80\x80 five bytes", "A\xc0\xaf" "B"};
+  ASSERT_EQ(OV_SetArtist(path.c_str(), "Untouched artist"), 1);
+  ASSERT_EQ(OV_SetConductor(path.c_str(), "Untouched conductor"), 1);
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    ASSERT_EQ(OV_SetTitle(path.c_str(), text.c_str()), 1);
+    ASSERT_EQ(OV_SetComposer(path.c_str(), text.c_str()), 1);
+    orvell_blocks::WriteRecords records;
+    records[orvell_blocks::kComment] = {orvell_blocks::Action::Set, text};
+    const std::string block = orvell_blocks::EncodeWriteBlock(records);
+    ASSERT_EQ(OV_WriteTags(path.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1)), 1);
+
+    const auto read = orvell_test::ReadAll(path);
+    ASSERT_TRUE(read);
+    char title[256];
+    const int32_t n = OV_GetTitle(path.c_str(), title, sizeof title);
+    ASSERT_GE(n, 0);
+    EXPECT_EQ(std::string(title, static_cast<size_t>(n)), (*read)[orvell_blocks::kTitle]);
+    for (size_t field : {orvell_blocks::kTitle, orvell_blocks::kComposer, orvell_blocks::kComment}) {
+      EXPECT_TRUE(IsValidUtf8((*read)[field])) << orvell_blocks::kFieldNames[field];
+    }
+    EXPECT_EQ((*read)[orvell_blocks::kArtist], "Untouched artist");
+    EXPECT_EQ((*read)[orvell_blocks::kConductor], "Untouched conductor");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Extensions, BadText, ::testing::ValuesIn(kExtensions),
+                         [](const auto& p) { return p.param; });
+
+}  // namespace

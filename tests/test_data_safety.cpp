@@ -1,0 +1,252 @@
+// Every kind of write, on every fixture format, leaves the audio alone:
+// the bytes a decoder reads are the same before and after (see
+// support/audio_payload.h for how each container is walked), the file
+// opens with the same audio properties, and every field the write did not
+// touch keeps its value. A save that fails reports its code and leaves
+// nothing behind.
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "orvell.h"
+#include "support/audio_payload.h"
+#include "support/exports_table.h"
+#include "support/fake_file.h"
+#include "support/tag_model.h"
+#include "support/taglib_direct.h"
+#include "support/temp_files.h"
+
+namespace {
+
+namespace ob = orvell_blocks;
+using ob::Action;
+using orvell_test::AudioParts;
+using orvell_test::AudioPayload;
+using orvell_test::ReadAll;
+using orvell_test::ReadBytes;
+using orvell_test::TagModel;
+using orvell_test::TempDir;
+using orvell_test::WriteOp;
+
+std::string Extension(const std::string& name) { return name.substr(name.rfind('.') + 1); }
+
+struct AudioValues {
+  int length_ms, bitrate, sample_rate, channels;
+  bool operator==(const AudioValues& o) const {
+    return length_ms == o.length_ms && bitrate == o.bitrate && sample_rate == o.sample_rate &&
+           channels == o.channels;
+  }
+};
+
+// The audio properties as another TagLib reader sees them.
+AudioValues AudioOf(const std::string& path) {
+  AudioValues values{-1, -1, -1, -1};
+  orvell_test::Edit(path, [&](TagLib::FileRef& ref) {
+    const TagLib::AudioProperties* audio = ref.audioProperties();
+    if (audio == nullptr) return;
+    values = {audio->lengthInMilliseconds(), audio->bitrate(), audio->sampleRate(),
+              audio->channels()};
+  });
+  return values;
+}
+
+TagModel Populated(const std::string& tag) {
+  TagModel model;
+  for (size_t i = 0; i < ob::kYear; ++i) model.text[i] = tag + " " + ob::kFieldNames[i];
+  model.number = {1987, 4, 12, 1, 2};
+  return model;
+}
+
+ob::WriteRecords AllKeep() { return ob::WriteRecords(); }
+
+ob::WriteRecords Records(std::initializer_list<std::pair<size_t, ob::WriteRecord>> changes) {
+  ob::WriteRecords records;
+  for (const auto& change : changes) records[change.first] = change.second;
+  return records;
+}
+
+ob::WriteRecord Set(const std::string& value) { return {Action::Set, value}; }
+ob::WriteRecord Clear() { return {Action::Clear, ""}; }
+
+// unit repeated whole (never cut inside a character) to about bytes.
+std::string Repeat(const std::string& unit, size_t bytes) {
+  std::string out;
+  while (out.size() + unit.size() <= bytes) out += unit;
+  return out;
+}
+
+// The writes, in the order they are made on one file: each single setter,
+// non-ASCII text, a 10000-byte comment and long bulk values that make the
+// tag grow, short values that make it shrink again, clears, and mixed
+// blocks that keep some fields.
+std::vector<WriteOp> Writes() {
+  using orvell_test::SetArtistSync;
+  using orvell_test::SetNumber;
+  using orvell_test::SetText;
+  using orvell_test::WriteBlock;
+  std::vector<WriteOp> ops;
+  ops.push_back(WriteBlock("populate", orvell_test::SetAllRecords(Populated("First"))));
+  for (size_t field = 0; field < ob::kYear; ++field) {
+    ops.push_back(SetText(field, std::string("Single ") + ob::kFieldNames[field]));
+  }
+  ops.push_back(SetNumber(ob::kYear, 2001));
+  ops.push_back(SetNumber(ob::kTrack, 9));
+  ops.push_back(SetNumber(ob::kTrackTotal, 15));
+  ops.push_back(SetNumber(ob::kDisc, 3));
+  ops.push_back(SetNumber(ob::kDiscTotal, 4));
+  ops.push_back(SetArtistSync("Synced artist", 1));
+  ops.push_back(SetArtistSync("Artist alone", 0));
+  ops.push_back(SetText(ob::kTitle, "Ærø 東京 ☕ Café"));
+  ops.push_back(SetText(ob::kComposer, "Antonín Dvořák"));
+  ops.push_back(SetText(ob::kComment, Repeat("c", 10000)));
+  ops.push_back(SetText(ob::kComment, "short again"));
+  ops.push_back(WriteBlock("10000-byte comment", Records({{ob::kComment, Set(Repeat("d", 10000))}})));
+  {
+    ob::WriteRecords records = orvell_test::SetAllRecords(Populated("Bulk ñ 日本"));
+    for (size_t i = 0; i < ob::kYear; ++i) records[i].value = Repeat("ğ€" + records[i].value, 1500);
+    records[ob::kYear].value = "0002024";  // leading zeros convert to the plain number
+    ops.push_back(WriteBlock("long bulk values", records));
+  }
+  ops.push_back(WriteBlock("shrink", orvell_test::SetAllRecords(Populated("S"))));
+  ops.push_back(WriteBlock("mixed", Records({{ob::kArtist, Set("Mixed artist")},
+                                             {ob::kAlbumArtist, Clear()},
+                                             {ob::kGenre, Set("")},
+                                             {ob::kConductor, Set("Mixed conductor")},
+                                             {ob::kTrackTotal, Set("30")},
+                                             {ob::kDisc, Clear()}})));
+  ops.push_back(WriteBlock("keep everything", AllKeep()));
+  for (size_t field = 0; field < ob::kYear; ++field) ops.push_back(SetText(field, ""));
+  ops.push_back(SetNumber(ob::kYear, 0));
+  ops.push_back(SetNumber(ob::kTrackTotal, 0));
+  ops.push_back(SetNumber(ob::kDiscTotal, 0));
+  ops.push_back(WriteBlock("populate again", orvell_test::SetAllRecords(Populated("Second"))));
+  ops.push_back(WriteBlock("clear track", Records({{ob::kTrack, Clear()}, {ob::kTrackTotal, Set("5")}})));
+  {
+    ob::WriteRecords records;
+    for (auto& record : records) record = Clear();
+    ops.push_back(WriteBlock("clear everything", records));
+  }
+  return ops;
+}
+
+class DataSafety : public ::testing::TestWithParam<std::string> {
+ protected:
+  TempDir dir_;
+};
+
+TEST_P(DataSafety, EveryKindOfWriteKeepsTheAudioAndTheUntouchedFields) {
+  const std::string extension = Extension(GetParam());
+  const std::string path = dir_.Copy(GetParam());
+  const AudioParts audio = AudioPayload(ReadBytes(path), extension);
+  size_t audio_size = 0;
+  for (const auto& part : audio) audio_size += part.second.size();
+  const AudioValues properties = AudioOf(path);
+  const auto first_read = ReadAll(path);
+  ASSERT_TRUE(first_read);
+  const auto start = orvell_test::ModelOf(*first_read);
+  ASSERT_TRUE(start);
+  TagModel model = *start;
+
+  for (const WriteOp& op : Writes()) {
+    SCOPED_TRACE(op.name);
+    const int32_t result = op.call(path.c_str());
+    ASSERT_EQ(result, op.name == "keep everything" ? 0 : 1);
+    op.apply(model);
+    if (result == 1) orvell_test::ApplySaveEffects(extension, model);
+
+    const std::string bytes = ReadBytes(path);
+    AudioParts after;
+    ASSERT_NO_THROW(after = AudioPayload(bytes, extension));
+    ASSERT_EQ(after.size(), audio.size());
+    for (size_t i = 0; i < audio.size(); ++i) {
+      EXPECT_EQ(after[i].first, audio[i].first);
+      EXPECT_TRUE(after[i].second == audio[i].second) << audio[i].first << " changed";
+    }
+    EXPECT_TRUE(AudioOf(path) == properties) << "audio properties changed";
+
+    const auto read = ReadAll(path);
+    ASSERT_TRUE(read);
+    const auto seen = orvell_test::ModelOf(*read);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(Describe(*seen), Describe(model));
+    EXPECT_EQ(ob::DecimalField((*read)[ob::kSampleRate]), properties.sample_rate);
+    EXPECT_EQ(ob::DecimalField((*read)[ob::kChannels]), properties.channels);
+
+    // Another reader sees the generic fields the same way.
+    const orvell_test::DirectTag direct = orvell_test::ReadTag(path);
+    EXPECT_EQ(direct.title, model.text[ob::kTitle]);
+    EXPECT_EQ(direct.comment, model.text[ob::kComment]);
+    EXPECT_EQ(static_cast<int32_t>(direct.year), model.Number(ob::kYear));
+
+    if (model.text[ob::kComment].size() >= 10000) {
+      EXPECT_GE(bytes.size(), audio_size + 10000) << "the comment is not all in the file";
+    }
+  }
+}
+
+// The check itself: one changed byte inside the audio is seen, as a
+// changed part or as a broken container (an Ogg page CRC).
+TEST_P(DataSafety, TheAudioCheckSeesOneChangedByte) {
+  const std::string extension = Extension(GetParam());
+  std::string bytes = ReadBytes(orvell_test::FixturePath(GetParam()));
+  const AudioParts audio = AudioPayload(bytes, extension);
+  const auto largest = std::max_element(audio.begin(), audio.end(), [](const auto& a, const auto& b) {
+    return a.second.size() < b.second.size();
+  });
+  const size_t at = bytes.find(largest->second);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + largest->second.size() / 2] ^= 0x01;
+  try {
+    EXPECT_NE(AudioPayload(bytes, extension), audio);
+  } catch (const std::runtime_error&) {
+    SUCCEED();
+  }
+}
+
+// Every format, and an M4A whose moov box stands before the audio: there a
+// growing tag moves the audio, and the chunk offsets must move with it.
+std::vector<std::string> SafetyFixtures() {
+  std::vector<std::string> fixtures = orvell_test::AudioFixtures();
+  fixtures.push_back("faststart.m4a");
+  return fixtures;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, DataSafety, ::testing::ValuesIn(SafetyFixtures()),
+                         [](const auto& p) {
+                           return p.param.substr(0, p.param.find('.')) + "_" + Extension(p.param);
+                         });
+
+// The fake file's failed save keeps nothing: the file (its store) is as it
+// was, a later call on the same file sees the old values, and the next
+// call on a good file works as if the failure had never happened.
+TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
+  using orvell_test::Fake;
+  for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
+    if (!e.writes) continue;
+    SCOPED_TRACE(e.name);
+    TempDir dir;
+    orvell_test::ResetFake();
+    Fake().stored.title = "Kept";
+    Fake().stored.year = 1999;
+    const std::string failing = orvell_test::MakeFakeFile(dir, "failsave");
+    const std::string plain = orvell_test::MakeFakeFile(dir, "plain");
+
+    EXPECT_EQ(orvell_test::CallGood(e, failing.c_str()),
+              e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
+    EXPECT_EQ(Fake().stored.title, "Kept");
+    EXPECT_EQ(Fake().stored.year, 1999u);
+    char title[16] = "";
+    EXPECT_EQ(OV_GetTitle(failing.c_str(), title, sizeof title), 4);
+    EXPECT_STREQ(title, "Kept");
+
+    EXPECT_EQ(orvell_test::CallGood(e, plain.c_str()), 1);
+    const std::string real = dir.Copy("silence.flac");
+    EXPECT_EQ(orvell_test::CallGood(e, real.c_str()), 1);
+    EXPECT_EQ(OV_GetYear(real.c_str()), e.number_setter == OV_SetYear ? 1 : 0);
+  }
+}
+
+}  // namespace
