@@ -136,6 +136,10 @@ int Run(int argc, char** argv) {
   const Subjects subjects;
   const std::vector<Case> cases = MakeCases(subjects);
 
+  std::cout << "Properties of the many-field tags:";
+  for (const Subject& s : subjects.all()) std::cout << " " << s.format << " " << s.many_fields_count;
+  std::cout << std::endl;
+
   if (!options.report_dir.empty()) {
     PrintComparisons(LoadCallgrindDumps(options.report_dir), cases, std::cout);
     return 0;
