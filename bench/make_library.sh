@@ -47,10 +47,17 @@ make_files() {
 
 mkdir -p "$dir"
 workers=$(nproc)
+pids=
 w=0
 while [ "$w" -lt "$workers" ]; do
   make_files "$w" "$workers" &
+  pids="$pids $!"
   w=$((w + 1))
 done
-wait
+# A worker stops at its first failure; any failure fails the whole script.
+failed=0
+for pid in $pids; do
+  wait "$pid" || failed=1
+done
+[ "$failed" -eq 0 ] || { echo "make_library.sh: tagging failed" >&2; exit 1; }
 echo "made $count files under $dir"
