@@ -5,8 +5,17 @@ include(CMakePackageConfigHelpers)
 set(ORVELL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Orvell)
 
 # TagLib from a private prefix (such as /opt/taglib2) must still be found by
-# the installed library; system directories add nothing.
-set_target_properties(orvell PROPERTIES INSTALL_RPATH_USE_LINK_PATH ON)
+# the installed library; system directories add nothing. The directories
+# come from pkg-config, since CMake's own link-path rule leaves out any
+# that lie inside the build or source tree.
+set(ORVELL_TAGLIB_RPATH "")
+foreach(dir IN LISTS TAGLIB_LIBRARY_DIRS)
+  if(NOT dir IN_LIST CMAKE_PLATFORM_IMPLICIT_LINK_DIRECTORIES AND
+     NOT dir IN_LIST CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES)
+    list(APPEND ORVELL_TAGLIB_RPATH "${dir}")
+  endif()
+endforeach()
+set_target_properties(orvell PROPERTIES INSTALL_RPATH "${ORVELL_TAGLIB_RPATH}")
 
 install(TARGETS orvell EXPORT OrvellTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
