@@ -13,6 +13,7 @@
 #include "orvell.h"
 #include "support/fake_file.h"
 #include "support/set_fields.h"
+#include "support/tag_model.h"
 #include "support/tail_buffer.h"
 #include "support/taglib_direct.h"
 #include "support/temp_files.h"
@@ -57,11 +58,7 @@ Change Set(size_t record, std::string value) { return {record, Action::Set, std:
 Change Clear(size_t record) { return {record, Action::Clear, ""}; }
 
 orvell_blocks::ReadFields FieldsOf(const std::string& path) {
-  std::vector<char> buffer(1 << 16);
-  const int32_t n = OV_ReadTags(path.c_str(), buffer.data(), static_cast<int32_t>(buffer.size()));
-  EXPECT_GE(n, 43) << path;
-  const auto fields =
-      orvell_blocks::DecodeReadBlock(std::string_view(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0));
+  const auto fields = orvell_test::ReadAll(path);
   if (!fields) {
     ADD_FAILURE() << "no read block from " << path;
     return orvell_blocks::ReadFields();

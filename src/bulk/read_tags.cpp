@@ -40,28 +40,28 @@ struct Record {
 
 void GatherTag(const TagLib::Tag& tag, Record& record) {
   for (size_t i = 0; i < kReadFieldCount; ++i) {
-    const FieldSpec& spec = SpecOf(i);
-    if (spec.source == FieldSource::TagText) record.text[i] = (tag.*spec.read)().to8Bit(true);
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source == FieldSource::TagText) record.text[i] = (tag.*entry.read)().to8Bit(true);
   }
   record.number[static_cast<size_t>(TagField::Year)] = static_cast<int32_t>(tag.year());
 }
 
 void GatherProperties(const TagLib::PropertyMap& map, const TagLib::Tag& tag, Record& record) {
   for (size_t i = 0; i < kReadFieldCount; ++i) {
-    const FieldSpec& spec = SpecOf(i);
-    if (spec.source == FieldSource::PropertyText) {
-      const TagLib::StringList values = Lookup(map, spec.key);
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source == FieldSource::PropertyText) {
+      const TagLib::StringList values = Lookup(map, entry.key);
       if (!values.isEmpty()) record.text[i] = values.front().to8Bit(true);
-    } else if (spec.source == FieldSource::PairFirst) {
+    } else if (entry.source == FieldSource::PairFirst) {
       // Both halves of a pair come from one parse of its first value. Only
       // the track falls back to the generic tag, and only when the key has
       // no value at all: text that does not parse still counts as a value.
-      const TagLib::StringList values = Lookup(map, spec.key);
+      const TagLib::StringList values = Lookup(map, entry.key);
       int32_t& first = record.number[i];
       int32_t& second = record.number[i + 1];
       if (!values.isEmpty()) {
         ParseNumberPair(values.front(), first, second);
-      } else if (spec.field == TagField::Track) {
+      } else if (entry.field == TagField::Track) {
         first = static_cast<int32_t>(tag.track());
       }
     }
@@ -71,10 +71,10 @@ void GatherProperties(const TagLib::PropertyMap& map, const TagLib::Tag& tag, Re
 void GatherAudio(const TagLib::AudioProperties* audio, Record& record) {
   if (audio == nullptr) return;  // absent audio properties read as zeros
   for (size_t i = 0; i < kReadFieldCount; ++i) {
-    const FieldSpec& spec = SpecOf(i);
-    if (spec.source != FieldSource::Audio) continue;
-    const int value = (audio->*spec.measure)();
-    record.number[i] = spec.field == TagField::Duration ? RoundedSeconds(value) : value;
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source != FieldSource::Audio) continue;
+    const int value = (audio->*entry.measure)();
+    record.number[i] = entry.field == TagField::Duration ? RoundedSeconds(value) : value;
   }
 }
 
@@ -83,7 +83,7 @@ std::string EncodeBlock(const Record& record) {
   block.reserve(kBlockReserve);
   AppendField append(block);
   for (size_t i = 0; i < kReadFieldCount; ++i) {
-    if (SpecOf(i).kind == FieldKind::Text) {
+    if (FieldAt(i).kind == FieldKind::Text) {
       append(record.text[i]);
     } else {
       append(FormatDecimal(record.number[i]));

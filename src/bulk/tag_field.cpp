@@ -8,7 +8,7 @@ using TagLib::Tag;
 constexpr const char* kNoKey = nullptr;
 }  // namespace
 
-const FieldSpec kFieldTable[kReadFieldCount] = {
+const FieldEntry kFieldTable[kReadFieldCount] = {
     {TagField::Title, FieldKind::Text, FieldSource::TagText, kNoKey, &Tag::title, &Tag::setTitle, nullptr},
     {TagField::Artist, FieldKind::Text, FieldSource::TagText, kNoKey, &Tag::artist, &Tag::setArtist, nullptr},
     {TagField::AlbumArtist, FieldKind::Text, FieldSource::PropertyText, "ALBUMARTIST", nullptr, nullptr, nullptr},

@@ -33,7 +33,7 @@ enum class FieldSource {
   Audio,         // an audio property, never written
 };
 
-struct FieldSpec {
+struct FieldEntry {
   TagField field;
   FieldKind kind;
   FieldSource source;
@@ -47,9 +47,9 @@ struct FieldSpec {
 };
 
 // Indexed by TagField.
-extern const FieldSpec kFieldTable[kReadFieldCount];
+extern const FieldEntry kFieldTable[kReadFieldCount];
 
-inline const FieldSpec& SpecOf(size_t index) { return kFieldTable[index]; }
+inline const FieldEntry& FieldAt(size_t index) { return kFieldTable[index]; }
 
 }  // namespace orvell
 

@@ -59,7 +59,7 @@ int32_t ParseWriteBlock(const char* block, int32_t size, WriteItems& items) {
     const size_t value_length = length - 1;
 
     if (code != kSet && value_length != 0) return kBlockMalformed;
-    if (code == kSet && SpecOf(i).kind == FieldKind::Integer) {
+    if (code == kSet && FieldAt(i).kind == FieldKind::Integer) {
       int32_t ignored = 0;
       if (!ParseDecimalStrict(value, value_length, ignored)) return kBlockBadNumber;
     }

@@ -24,7 +24,7 @@ bool AllKeep(const WriteItems& items) {
 // only then is the map read and handed back, once.
 bool TouchesProperties(const WriteItems& items) {
   for (size_t i = 0; i < kWriteRecordCount; ++i) {
-    const FieldSource source = SpecOf(i).source;
+    const FieldSource source = FieldAt(i).source;
     const bool in_map = source == FieldSource::PropertyText || source == FieldSource::PairFirst ||
                         source == FieldSource::PairSecond;
     if (in_map && items[i].action != kKeep) return true;
@@ -52,12 +52,12 @@ void Apply(const WriteItem& item, int32_t& half) {
 // rather than erasing the key.
 void ApplyPropertyTexts(const WriteItems& items, TagLib::PropertyMap& map) {
   for (size_t i = 0; i < kWriteRecordCount; ++i) {
-    const FieldSpec& spec = SpecOf(i);
-    if (spec.source != FieldSource::PropertyText || items[i].action == kKeep) continue;
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source != FieldSource::PropertyText || items[i].action == kKeep) continue;
     if (items[i].action == kSet) {
-      map.replace(Key(spec.key), TagLib::StringList(Text(items[i])));
+      map.replace(Key(entry.key), TagLib::StringList(Text(items[i])));
     } else {
-      map.erase(Key(spec.key));
+      map.erase(Key(entry.key));
     }
   }
 }
@@ -66,17 +66,17 @@ void ApplyPropertyTexts(const WriteItems& items, TagLib::PropertyMap& map) {
 // ignores the total; otherwise the kept half comes from the stored pair, or
 // from the generic tag's track number when "TRACKNUMBER" has no value.
 void ApplyTrackPair(const WriteItems& items, TagLib::PropertyMap& map, const TagLib::Tag& tag) {
-  const FieldSpec& spec = SpecOf(static_cast<size_t>(TagField::Track));
+  const FieldEntry& entry = FieldAt(static_cast<size_t>(TagField::Track));
   const WriteItem& number_item = items[static_cast<size_t>(TagField::Track)];
   const WriteItem& total_item = items[static_cast<size_t>(TagField::TrackTotal)];
   if (number_item.action == kClear) {
-    map.erase(Key(spec.key));
+    map.erase(Key(entry.key));
     return;
   }
   if (number_item.action == kKeep && total_item.action == kKeep) return;
   int32_t number = 0;
   int32_t total = 0;
-  const TagLib::StringList values = Lookup(map, spec.key);
+  const TagLib::StringList values = Lookup(map, entry.key);
   if (!values.isEmpty()) {
     ParseNumberPair(values.front(), number, total);
   } else {
@@ -84,35 +84,35 @@ void ApplyTrackPair(const WriteItems& items, TagLib::PropertyMap& map, const Tag
   }
   Apply(number_item, number);
   Apply(total_item, total);
-  StoreOrErase(map, spec.key, FormatNumberPair(number, total));
+  StoreOrErase(map, entry.key, FormatNumberPair(number, total));
 }
 
 // Records 11 and 12. Clearing the disc number sets it to 0 and the total
 // still applies; there is no fallback to the generic tag.
 void ApplyDiscPair(const WriteItems& items, TagLib::PropertyMap& map) {
-  const FieldSpec& spec = SpecOf(static_cast<size_t>(TagField::Disc));
+  const FieldEntry& entry = FieldAt(static_cast<size_t>(TagField::Disc));
   const WriteItem& number_item = items[static_cast<size_t>(TagField::Disc)];
   const WriteItem& total_item = items[static_cast<size_t>(TagField::DiscTotal)];
   if (number_item.action == kKeep && total_item.action == kKeep) return;
   int32_t number = 0;
   int32_t total = 0;
-  const TagLib::StringList values = Lookup(map, spec.key);
+  const TagLib::StringList values = Lookup(map, entry.key);
   if (!values.isEmpty()) ParseNumberPair(values.front(), number, total);
   Apply(number_item, number);
   Apply(total_item, total);
-  StoreOrErase(map, spec.key, FormatNumberPair(number, total));
+  StoreOrErase(map, entry.key, FormatNumberPair(number, total));
 }
 
 // Records 0, 1, 3, 4, 5 and 8, after the property map so that they win
 // over whatever the map carried for the same fields.
 void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag) {
   for (size_t i = 0; i < kWriteRecordCount; ++i) {
-    const FieldSpec& spec = SpecOf(i);
+    const FieldEntry& entry = FieldAt(i);
     const WriteItem& item = items[i];
     if (item.action == kKeep) continue;
-    if (spec.source == FieldSource::TagText) {
-      (tag.*spec.write)(item.action == kSet ? Text(item) : TagLib::String());
-    } else if (spec.source == FieldSource::TagYear) {
+    if (entry.source == FieldSource::TagText) {
+      (tag.*entry.write)(item.action == kSet ? Text(item) : TagLib::String());
+    } else if (entry.source == FieldSource::TagYear) {
       tag.setYear(item.action == kSet ? static_cast<unsigned int>(Number(item)) : 0u);
     }
   }

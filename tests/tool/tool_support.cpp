@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "orvell.h"
+#include "support/tag_model.h"
 
 namespace orvell_test {
 
@@ -28,12 +29,8 @@ std::vector<std::string> WriteArgs(const WriteValues& values) {
 }
 
 orvell_blocks::ReadFields LibraryFields(const std::string& path) {
-  std::vector<char> buffer(64 * 1024);
-  const int32_t n = OV_ReadTags(path.c_str(), buffer.data(), static_cast<int32_t>(buffer.size()));
-  EXPECT_GE(n, 43) << "OV_ReadTags on " << path;
-  if (n < 0) return {};
-  auto fields = orvell_blocks::DecodeReadBlock(std::string_view(buffer.data(), static_cast<size_t>(n)));
-  EXPECT_TRUE(fields.has_value()) << path;
+  const auto fields = orvell_test::ReadAll(path);
+  EXPECT_TRUE(fields.has_value()) << "OV_ReadTags on " << path;
   return fields.value_or(orvell_blocks::ReadFields{});
 }
 
