@@ -4,8 +4,19 @@
 
 namespace orvell {
 
+namespace {
+
+// The file name to open, once TagLib's shared tables exist: opening a file
+// may already read them.
+TagLib::FileName AfterSharedTables(const char* path) {
+  BuildSharedTables();
+  return TagLib::FileName(path);
+}
+
+}  // namespace
+
 OpenFile::OpenFile(const char* path)
-    : ref_(TagLib::FileName(path), true, TagLib::AudioProperties::Average) {}
+    : ref_(AfterSharedTables(path), true, TagLib::AudioProperties::Average) {}
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 

@@ -1,7 +1,13 @@
 #include "frame/taglib_seam.h"
 
+#include <taglib/asftag.h>
+#include <taglib/mp4tag.h>
 #include <taglib/taglib.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/tfile.h>
+#if ORVELL_TAGLIB_MAJOR >= 2
+#include <taglib/infotag.h>
+#endif
 
 // ORVELL_TAGLIB_MAJOR comes from the version pkg-config reports; a mismatch
 // with the header means the build found two different TagLib installs.
@@ -9,6 +15,32 @@ static_assert(TAGLIB_MAJOR_VERSION == ORVELL_TAGLIB_MAJOR,
               "pkg-config and the TagLib headers report different versions");
 
 namespace orvell {
+
+namespace {
+
+// Each of these fills one of TagLib's lazily built tables. Setting a title
+// on a detached tag object goes through the whole key translation of its
+// format and touches no file.
+bool FillSharedTables() {
+  TagLib::PropertyMap title;
+  title.replace(TagLib::String("TITLE"), TagLib::StringList(TagLib::String("x")));
+  TagLib::MP4::Tag().setProperties(title);
+  TagLib::ASF::Tag().setProperties(title);
+  TagLib::ID3v2::TextIdentificationFrame::involvedPeopleMap();
+#if ORVELL_TAGLIB_MAJOR >= 2
+  TagLib::RIFF::Info::Tag().setProperties(title);
+#endif
+  return true;
+}
+
+}  // namespace
+
+void BuildSharedTables() {
+  // A function-local static is initialised exactly once, and other threads
+  // wait for it.
+  static const bool built = FillSharedTables();
+  (void)built;
+}
 
 TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref) {
   if (ref.tag() == nullptr) return TagLib::PropertyMap();

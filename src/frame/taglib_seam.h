@@ -7,6 +7,14 @@
 
 namespace orvell {
 
+// TagLib fills some of its process-wide lookup tables (MP4 and ASF property
+// keys, ID3v2 involved-people roles, and on the 2.x line the MP4 item
+// factory and RIFF INFO keys) the first time a file needs them, without a
+// lock. Two threads doing that at once corrupt the table: fields go
+// missing, the process crashes or hangs. This builds them all, once per
+// process and thread-safely, so that every call can reach TagLib after it.
+void BuildSharedTables();
+
 // The file's property map. A file whose tag() is null has no properties:
 // TagLib's default property access would dereference that null tag.
 TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref);
