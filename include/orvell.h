@@ -43,9 +43,11 @@
  *   silently drops it: setters report only whether the save succeeded.
  *
  * THREADS
- *   The library has no global state and takes no locks. Calls on different
- *   files are independent; two calls touching the same file at the same
- *   time are not coordinated.
+ *   The library keeps no state between calls and takes no locks. Calls on
+ *   different files are independent, from the first call of the process
+ *   on: TagLib's own lookup tables, which it would otherwise fill on first
+ *   use without a lock, are built once before any call reaches TagLib. Two
+ *   calls touching the same file at the same time are not coordinated.
  */
 #ifndef ORVELL_H
 #define ORVELL_H
