@@ -56,4 +56,10 @@ for extension in mp3 flac ogg opus m4a wav aiff wv; do
   done
   index=$((index + 1))
 done
+# An M4A whose chunk-offset table claims 16 777 217 entries in a box of
+# one: a save must refuse it rather than rewrite that many entries.
+seed="$corpus/tags/stco-count-past-its-box.m4a"
+cp "$corpus/tags/silence.m4a" "$seed"
+at=$(grep -obUa stco "$seed" | head -n 1 | cut -d: -f1)
+printf '\001\000\000\001' | dd of="$seed" bs=1 seek=$((at + 8)) conv=notrunc status=none
 ls "$corpus"/* | wc -l

@@ -41,6 +41,9 @@
  *   A file "did not open" when it is missing, unreadable, or of a type
  *   TagLib does not handle. A format that cannot store a particular field
  *   silently drops it: setters report only whether the save succeeded.
+ *   A setter reports a failed save, and leaves the file as it was, when
+ *   TagLib's save would damage the file: an MP4 file whose chunk-offset
+ *   table claims more entries than its box holds.
  *
  * THREADS
  *   The library keeps no state between calls and takes no locks. Calls on

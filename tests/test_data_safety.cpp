@@ -3,7 +3,7 @@
 // support/audio_payload.h for how each container is walked), the file
 // opens with the same audio properties, and every field the write did not
 // touch keeps its value. A save that fails reports its code and leaves
-// nothing behind.
+// nothing behind, and a file that TagLib's save would damage is not saved.
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -246,6 +246,36 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
     const std::string real = dir.Copy("silence.flac");
     EXPECT_EQ(orvell_test::CallGood(e, real.c_str()), 1);
     EXPECT_EQ(OV_GetYear(real.c_str()), e.number_setter == OV_SetYear ? 1 : 0);
+  }
+}
+
+// An M4A whose chunk-offset table (stco) claims more entries than its atom
+// holds. TagLib's save rewrites that many entries when the tag changes
+// size, over the audio behind the table, so no writer saves such a file:
+// each reports a failed save and leaves every byte as it was. Reading it
+// still works.
+TEST(DamagedMp4, AChunkOffsetTableLargerThanItsAtomIsNeverSaved) {
+  for (const std::string fixture : {"silence.m4a", "faststart.m4a"}) {
+    TempDir dir;
+    std::string bytes = ReadBytes(orvell_test::FixturePath(fixture));
+    const size_t name = bytes.find("stco");
+    ASSERT_NE(name, std::string::npos) << fixture;
+    bytes.replace(name + 8, 4, std::string("\x00\x10\x00\x00", 4));  // 1 048 576 entries
+    const std::string damaged = dir.File("damaged-" + fixture);
+    orvell_test::WriteBytes(damaged, bytes);
+
+    for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
+      if (!e.writes) continue;
+      SCOPED_TRACE(fixture + " " + e.name);
+      EXPECT_EQ(orvell_test::CallGood(e, damaged.c_str()),
+                e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
+      // A comment far larger than any padding makes the tag grow.
+      EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), -5);
+      const std::string now = ReadBytes(damaged);
+      ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
+                                << bytes.size();
+    }
+    EXPECT_TRUE(ReadAll(damaged).has_value()) << fixture;
   }
 }
 

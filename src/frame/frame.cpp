@@ -1,5 +1,6 @@
 #include "frame/frame.h"
 
+#include "frame/mp4_offsets.h"
 #include "frame/taglib_seam.h"
 
 namespace orvell {
@@ -17,6 +18,8 @@ TagLib::FileName AfterSharedTables(const char* path) {
 
 OpenFile::OpenFile(const char* path)
     : ref_(AfterSharedTables(path), true, TagLib::AudioProperties::Average) {}
+
+bool OpenFile::Save() { return OffsetTablesFit(*ref_.file()) && ref_.save(); }
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 

@@ -59,7 +59,9 @@ class OpenFile {
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
   void SetProperties(const TagLib::PropertyMap& map);
-  bool Save() { return ref_.save(); }
+  // Saves, unless TagLib's save would damage the file (see
+  // OffsetTablesFit); false then, as for a failed save.
+  bool Save();
 
  private:
   TagLib::FileRef ref_;
