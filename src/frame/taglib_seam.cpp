@@ -1,7 +1,6 @@
 #include "frame/taglib_seam.h"
 
 #include <taglib/asftag.h>
-#include <taglib/mp4atom.h>
 #include <taglib/mp4tag.h>
 #include <taglib/taglib.h>
 #include <taglib/textidentificationframe.h>
@@ -60,13 +59,5 @@ void WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map) {
   ref.file()->setProperties(map);
 #endif
 }
-
-#if ORVELL_TAGLIB_MAJOR >= 2
-int64_t AtomOffset(const TagLib::MP4::Atom& atom) { return atom.offset(); }
-int64_t AtomLength(const TagLib::MP4::Atom& atom) { return atom.length(); }
-#else
-int64_t AtomOffset(const TagLib::MP4::Atom& atom) { return atom.offset; }
-int64_t AtomLength(const TagLib::MP4::Atom& atom) { return atom.length; }
-#endif
 
 }  // namespace orvell

@@ -2,14 +2,8 @@
 #ifndef ORVELL_FRAME_TAGLIB_SEAM_H
 #define ORVELL_FRAME_TAGLIB_SEAM_H
 
-#include <cstdint>
-
 #include <taglib/fileref.h>
 #include <taglib/tpropertymap.h>
-
-namespace TagLib::MP4 {
-class Atom;
-}
 
 namespace orvell {
 
@@ -29,10 +23,6 @@ TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref);
 // unread. A file whose tag() is null is left alone, for the same reason as
 // above; its save still runs and decides the caller's result.
 void WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map);
-
-// Where an MP4 atom starts in its file, and its length in bytes.
-int64_t AtomOffset(const TagLib::MP4::Atom& atom);
-int64_t AtomLength(const TagLib::MP4::Atom& atom);
 
 }  // namespace orvell
 
