@@ -253,29 +253,46 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
 // holds. TagLib's save rewrites that many entries when the tag changes
 // size, over the audio behind the table, so no writer saves such a file:
 // each reports a failed save and leaves every byte as it was. Reading it
-// still works.
+// still works. The second kind also puts a box whose 64-bit length runs
+// far past the end of the file in front of the table (in place of dinf):
+// TagLib's seek past it fails and it parses on, so it meets the table.
+std::string InflateChunkOffsets(std::string bytes) {
+  const size_t name = bytes.find("stco");
+  if (name == std::string::npos) throw std::runtime_error("no stco");
+  return bytes.replace(name + 8, 4, std::string("\x00\x10\x00\x00", 4));  // 1 048 576 entries
+}
+
+std::string HideBehindAHugeBox(std::string bytes) {
+  const size_t name = bytes.find("dinf");
+  if (name == std::string::npos || bytes.compare(name - 4, 4, std::string("\0\0\0\x24", 4)) != 0) {
+    throw std::runtime_error("no 36-byte dinf");
+  }
+  const std::string huge = std::string("\0\0\0\x01", 4) + "free" + std::string("\x70\0\0\0\0\0\0\0", 8);
+  const std::string filler = std::string("\0\0\0\x14", 4) + "free" + std::string(12, '\0');
+  return bytes.replace(name - 4, 36, huge + filler);
+}
+
 TEST(DamagedMp4, AChunkOffsetTableLargerThanItsAtomIsNeverSaved) {
   for (const std::string fixture : {"silence.m4a", "faststart.m4a"}) {
-    TempDir dir;
-    std::string bytes = ReadBytes(orvell_test::FixturePath(fixture));
-    const size_t name = bytes.find("stco");
-    ASSERT_NE(name, std::string::npos) << fixture;
-    bytes.replace(name + 8, 4, std::string("\x00\x10\x00\x00", 4));  // 1 048 576 entries
-    const std::string damaged = dir.File("damaged-" + fixture);
-    orvell_test::WriteBytes(damaged, bytes);
-
-    for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
-      if (!e.writes) continue;
-      SCOPED_TRACE(fixture + " " + e.name);
-      EXPECT_EQ(orvell_test::CallGood(e, damaged.c_str()),
-                e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
-      // A comment far larger than any padding makes the tag grow.
-      EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), -5);
-      const std::string now = ReadBytes(damaged);
-      ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
-                                << bytes.size();
+    const std::string sound = ReadBytes(orvell_test::FixturePath(fixture));
+    for (const std::string& bytes :
+         {InflateChunkOffsets(sound), HideBehindAHugeBox(InflateChunkOffsets(sound))}) {
+      TempDir dir;
+      const std::string damaged = dir.File("damaged-" + fixture);
+      orvell_test::WriteBytes(damaged, bytes);
+      for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
+        if (!e.writes) continue;
+        SCOPED_TRACE(fixture + " " + std::to_string(bytes.size()) + " bytes " + e.name);
+        EXPECT_EQ(orvell_test::CallGood(e, damaged.c_str()),
+                  e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
+        // A comment far larger than any padding makes the tag grow.
+        EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), -5);
+        const std::string now = ReadBytes(damaged);
+        ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
+                                  << bytes.size();
+      }
+      EXPECT_TRUE(ReadAll(damaged).has_value()) << fixture;
     }
-    EXPECT_TRUE(ReadAll(damaged).has_value()) << fixture;
   }
 }
 

@@ -79,9 +79,12 @@ class Reader {
   std::string window_;
 };
 
-// Walks the box tree exactly as TagLib's MP4 parser does (the same box
-// lengths, the same containers, the same stopping points), so that it
-// meets the very tables TagLib's save rewrites.
+// Walks the box tree as TagLib's MP4 parser does (the same box lengths,
+// the same containers, the same stopping points), so that it meets every
+// table TagLib's save rewrites. Where TagLib's course depends on the file
+// system or on its line (TagLib 2 also stops at a box longer than the
+// file), the walk takes the course that meets more boxes: it may refuse
+// a damaged file TagLib would have saved unharmed, never the reverse.
 class Walker {
  public:
   explicit Walker(TagLib::File& file) : reader_(file) {}
@@ -120,7 +123,11 @@ class Walker {
 
     Check(name, offset, length, scope);
     if (!IsOneOf(name, kContainers)) {
-      cursor = offset + length;
+      // TagLib seeks past a leaf. A box running past the end of the file
+      // makes that seek land beyond it, where TagLib finds nothing more,
+      // or fail (beyond what the file system can address), where TagLib
+      // reads on from just after the header. Reading on covers both.
+      if (length <= reader_.End() - offset) cursor = offset + length;
       return true;
     }
     if (scope == Scope::kTopLevel) {
@@ -134,7 +141,7 @@ class Walker {
       cursor += 8;
     }
     const Scope inner = Inner(name, scope);
-    while (cursor < offset + length) {
+    while (cursor - offset < length) {
       if (!Box(cursor, inner)) return false;
     }
     return true;
@@ -176,14 +183,13 @@ class Walker {
     const int64_t count = static_cast<int64_t>(BigEndian(count_bytes, 4));
     if (count == 0) return true;  // nothing is written
     const int64_t end = offset + 16 + count * entry_size;
-    return end <= offset + length && end <= reader_.End();
+    return end - offset <= length && end <= reader_.End();
   }
 
   // A track fragment header: when bit 0 of its flags (9 bytes in) is set,
   // TagLib rewrites the 8-byte base offset 16 bytes in.
   bool BaseOffsetFits(int64_t offset, int64_t length) {
-    const int64_t end = offset + 24;
-    if (end <= offset + length && end <= reader_.End()) return true;
+    if (length >= 24 && offset + 24 <= reader_.End()) return true;
     if (length < 12) return false;  // TagLib would read its flags from outside the box
     unsigned char flags[3];
     return reader_.Read(offset + 9, 3, flags) == 3 && (flags[2] & 1) == 0;
