@@ -249,50 +249,76 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
   }
 }
 
-// An M4A whose chunk-offset table (stco) claims more entries than its atom
-// holds. TagLib's save rewrites that many entries when the tag changes
-// size, over the audio behind the table, so no writer saves such a file:
-// each reports a failed save and leaves every byte as it was. Reading it
-// still works. The second kind also puts a box whose 64-bit length runs
-// far past the end of the file in front of the table (in place of dinf):
-// TagLib's seek past it fails and it parses on, so it meets the table.
+// M4A files that TagLib's save would damage, each from a fixture:
+//   - a chunk-offset table (stco) claiming more entries than its box
+//     holds, which TagLib rewrites when the tag changes size, over the
+//     audio behind the table; the same behind a first box whose 64-bit
+//     length runs far past the end of the file (TagLib's seek past it
+//     fails, and it parses on from just after the header);
+//   - a free box after the tag claiming 64 MB, far beyond the end of the
+//     file, which TagLib pads the new tag out to fill;
+//   - a table as the first box of a movie without a tag, where TagLib
+//     inserts a new tag and then reads the table's count from it.
+// No writer saves them: each reports a failed save and leaves every byte
+// as it was. Reading them still works.
+std::string& Overwrite(std::string& bytes, const std::string& find, size_t skip,
+                       const std::string& with) {
+  const size_t at = bytes.find(find);
+  if (at == std::string::npos) throw std::runtime_error("no " + find);
+  return bytes.replace(at + skip, with.size(), with);
+}
+
 std::string InflateChunkOffsets(std::string bytes) {
-  const size_t name = bytes.find("stco");
-  if (name == std::string::npos) throw std::runtime_error("no stco");
-  return bytes.replace(name + 8, 4, std::string("\x00\x10\x00\x00", 4));  // 1 048 576 entries
+  return Overwrite(bytes, "stco", 8, std::string("\x00\x10\x00\x00", 4));  // 1 048 576 entries
 }
 
-std::string HideBehindAHugeBox(std::string bytes) {
-  const size_t name = bytes.find("dinf");
-  if (name == std::string::npos || bytes.compare(name - 4, 4, std::string("\0\0\0\x24", 4)) != 0) {
-    throw std::runtime_error("no 36-byte dinf");
-  }
+std::string HugeFirstBox(std::string bytes) {
+  // ftyp (28 bytes) becomes a 16-byte box of 64-bit length and a free box.
   const std::string huge = std::string("\0\0\0\x01", 4) + "free" + std::string("\x70\0\0\0\0\0\0\0", 8);
-  const std::string filler = std::string("\0\0\0\x14", 4) + "free" + std::string(12, '\0');
-  return bytes.replace(name - 4, 36, huge + filler);
+  const std::string filler = std::string("\0\0\0\x0c", 4) + "free" + std::string(4, '\0');
+  return Overwrite(bytes, "ftyp", static_cast<size_t>(-4), huge + filler);
 }
 
-TEST(DamagedMp4, AChunkOffsetTableLargerThanItsAtomIsNeverSaved) {
-  for (const std::string fixture : {"silence.m4a", "faststart.m4a"}) {
-    const std::string sound = ReadBytes(orvell_test::FixturePath(fixture));
-    for (const std::string& bytes :
-         {InflateChunkOffsets(sound), HideBehindAHugeBox(InflateChunkOffsets(sound))}) {
-      TempDir dir;
-      const std::string damaged = dir.File("damaged-" + fixture);
-      orvell_test::WriteBytes(damaged, bytes);
-      for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
-        if (!e.writes) continue;
-        SCOPED_TRACE(fixture + " " + std::to_string(bytes.size()) + " bytes " + e.name);
-        EXPECT_EQ(orvell_test::CallGood(e, damaged.c_str()),
-                  e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
-        // A comment far larger than any padding makes the tag grow.
-        EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), -5);
-        const std::string now = ReadBytes(damaged);
-        ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
-                                  << bytes.size();
-      }
-      EXPECT_TRUE(ReadAll(damaged).has_value()) << fixture;
+std::string RoomPastTheEnd(std::string bytes) {
+  // The tag's neighbours in meta, hdlr (33 bytes) and an empty ilst,
+  // become a shorter hdlr, the ilst and a free box claiming 64 MB, far
+  // past the end of the file.
+  const size_t hdlr = bytes.find("hdlr", bytes.find("meta")) - 4;
+  if (bytes.compare(hdlr, 4, std::string("\0\0\0\x21", 4)) != 0) throw std::runtime_error("hdlr");
+  bytes.replace(hdlr, 4, std::string("\0\0\0\x19", 4));
+  return bytes.replace(hdlr + 25, 16, std::string("\0\0\0\x08ilst\x04\0\0\0free", 16));
+}
+
+std::string TableFirstInAnUntaggedMovie(std::string bytes) {
+  Overwrite(bytes, "udta", 0, "xdta");  // no tag: TagLib will add one
+  return Overwrite(bytes, "mvhd", 0, "stco");
+}
+
+TEST(DamagedMp4, FilesTagLibsSaveWouldDamageAreNeverSaved) {
+  const std::string sound = ReadBytes(orvell_test::FixturePath("silence.m4a"));
+  const std::pair<const char*, std::string> cases[] = {
+      {"table too long", InflateChunkOffsets(sound)},
+      {"behind a huge box", HugeFirstBox(InflateChunkOffsets(sound))},
+      {"room past the end", RoomPastTheEnd(sound)},
+      {"table first", TableFirstInAnUntaggedMovie(sound)},
+      {"faststart, table too long",
+       InflateChunkOffsets(ReadBytes(orvell_test::FixturePath("faststart.m4a")))}};
+  for (const auto& [what, bytes] : cases) {
+    TempDir dir;
+    const std::string damaged = dir.File("damaged.m4a");
+    orvell_test::WriteBytes(damaged, bytes);
+    for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
+      if (!e.writes) continue;
+      SCOPED_TRACE(std::string(what) + ": " + e.name);
+      EXPECT_EQ(orvell_test::CallGood(e, damaged.c_str()),
+                e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
+      // A comment far larger than any padding makes the tag grow.
+      EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), -5);
+      const std::string now = ReadBytes(damaged);
+      ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
+                                << bytes.size();
     }
+    EXPECT_TRUE(ReadAll(damaged).has_value()) << what;
   }
 }
 

@@ -36,6 +36,23 @@ int64_t LengthOf(const TagLib::MP4::Atom* atom) {
 #endif
 }
 
+const TagLib::MP4::AtomList& ChildrenOf(const TagLib::MP4::Atom* atom) {
+#if TAGLIB_MAJOR_VERSION >= 2
+  return atom->children();
+#else
+  return atom->children;
+#endif
+}
+
+// True when the atom and everything in it ends within size bytes.
+bool AllWithin(const TagLib::MP4::Atom* atom, int64_t size) {
+  if (LengthOf(atom) > size - OffsetOf(atom)) return false;
+  for (const TagLib::MP4::Atom* child : ChildrenOf(atom)) {
+    if (!AllWithin(child, size)) return false;
+  }
+  return true;
+}
+
 uint64_t NumberAt(const std::string& bytes, int64_t position, size_t size, bool* read) {
   *read = position >= 0 && position + static_cast<int64_t>(size) <= static_cast<int64_t>(bytes.size());
   uint64_t value = 0;
@@ -45,7 +62,8 @@ uint64_t NumberAt(const std::string& bytes, int64_t position, size_t size, bool*
   return value;
 }
 
-// The same verdict, from the atoms TagLib itself parses.
+// The same verdict, from the atoms TagLib itself parses: the tables must
+// lie within their boxes and the file.
 bool ReferenceVerdict(const std::string& path, const std::string& bytes) {
   TagLib::MP4::File file(path.c_str(), false);
   TagLib::MP4::Atoms atoms(&file);
@@ -53,6 +71,16 @@ bool ReferenceVerdict(const std::string& path, const std::string& bytes) {
   bool fit = true;
   bool read = false;
   if (TagLib::MP4::Atom* moov = atoms.find("moov")) {
+    // The boxes around the tag must end within the file, and no table may
+    // start where a new tag is inserted.
+    fit = AllWithin(moov, size);
+    TagLib::MP4::Atom* udta = moov->find("udta");
+    for (const char* name : {"stco", "co64"}) {
+      for (const TagLib::MP4::Atom* atom : moov->findall(name, true)) {
+        fit = fit && OffsetOf(atom) != OffsetOf(moov) + 8 &&
+              (udta == nullptr || OffsetOf(atom) != OffsetOf(udta) + 8);
+      }
+    }
     for (const char* name : {"stco", "co64"}) {
       const int64_t entry = name[1] == 't' ? 4 : 8;
       for (const TagLib::MP4::Atom* atom : moov->findall(name, true)) {

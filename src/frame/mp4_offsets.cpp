@@ -91,7 +91,7 @@ class Walker {
 
   bool AllTablesFit() {
     int64_t cursor = 0;
-    while (cursor + 8 <= reader_.End() && Box(cursor, Scope::kTopLevel)) {
+    while (cursor + 8 <= reader_.End() && Box(cursor, Scope::kTopLevel, -1)) {
     }
     return fit_;
   }
@@ -101,10 +101,11 @@ class Walker {
   // top-level moof.
   enum class Scope { kTopLevel, kMovie, kFragment, kOther };
 
-  // Parses the box at cursor and everything in it, checks the tables it
-  // holds, and moves cursor to where TagLib's file position would be.
-  // False where TagLib stops parsing the whole file.
-  bool Box(int64_t& cursor, Scope scope) {
+  // Parses the box at cursor (inside the box at parent, -1 for none) and
+  // everything in it, checks it and the tables it holds, and moves cursor
+  // to where TagLib's file position would be. False where TagLib stops
+  // parsing the whole file.
+  bool Box(int64_t& cursor, Scope scope, int64_t parent) {
     const int64_t offset = cursor;
     unsigned char header[8];
     if (reader_.Read(offset, 8, header) != 8) return Stop(cursor);
@@ -121,7 +122,7 @@ class Walker {
     if (length < 8) return Stop(cursor);
     const unsigned char* name = header + 4;
 
-    Check(name, offset, length, scope);
+    Check(name, offset, length, scope, parent);
     if (!IsOneOf(name, kContainers)) {
       // TagLib seeks past a leaf. A box running past the end of the file
       // makes that seek land beyond it, where TagLib finds nothing more,
@@ -140,17 +141,19 @@ class Walker {
     } else if (std::memcmp(name, "stsd", 4) == 0) {
       cursor += 8;
     }
-    const Scope inner = Inner(name, scope);
+    const Scope inner = Inner(name, offset, length, scope);
     while (cursor - offset < length) {
-      if (!Box(cursor, inner)) return false;
+      if (!Box(cursor, inner, offset)) return false;
     }
     return true;
   }
 
-  Scope Inner(const unsigned char* name, Scope scope) {
+  Scope Inner(const unsigned char* name, int64_t offset, int64_t length, Scope scope) {
     if (scope != Scope::kTopLevel) return scope;
     if (std::memcmp(name, "moov", 4) == 0 && !seen_movie_) {
       seen_movie_ = true;
+      movie_ = offset;
+      fit_ = fit_ && Within(offset, length);
       return Scope::kMovie;
     }
     if (std::memcmp(name, "moof", 4) == 0 && !seen_fragment_) {
@@ -165,15 +168,29 @@ class Walker {
     return false;
   }
 
-  void Check(const unsigned char* name, int64_t offset, int64_t length, Scope scope) {
-    if (scope == Scope::kMovie && std::memcmp(name, "stco", 4) == 0) {
-      fit_ = fit_ && TableFits(offset, length, 4);
-    } else if (scope == Scope::kMovie && std::memcmp(name, "co64", 4) == 0) {
-      fit_ = fit_ && TableFits(offset, length, 8);
+  void Check(const unsigned char* name, int64_t offset, int64_t length, Scope scope,
+             int64_t parent) {
+    if (scope == Scope::kMovie) {
+      // TagLib's save takes the room of the boxes around the tag at their
+      // word, and pads a tag out to fill them: a box running past the end
+      // of the file would grow it by as much.
+      fit_ = fit_ && Within(offset, length);
+      // A tag added where there was none goes 8 bytes into the movie box
+      // or its first udta box. A table starting right there is not moved
+      // along in TagLib's count, which it then reads from the new tag.
+      if (std::memcmp(name, "udta", 4) == 0 && parent == movie_ && udta_ < 0) udta_ = offset;
+      const bool moved_wrongly = offset == movie_ + 8 || (udta_ >= 0 && offset == udta_ + 8);
+      if (std::memcmp(name, "stco", 4) == 0) {
+        fit_ = fit_ && !moved_wrongly && TableFits(offset, length, 4);
+      } else if (std::memcmp(name, "co64", 4) == 0) {
+        fit_ = fit_ && !moved_wrongly && TableFits(offset, length, 8);
+      }
     } else if (scope == Scope::kFragment && std::memcmp(name, "tfhd", 4) == 0) {
       fit_ = fit_ && BaseOffsetFits(offset, length);
     }
   }
+
+  bool Within(int64_t offset, int64_t length) const { return length <= reader_.End() - offset; }
 
   // A table of entry_size-byte entries: TagLib reads the count 12 bytes
   // into the box and rewrites that many entries from 16 bytes in.
@@ -198,6 +215,8 @@ class Walker {
   Reader reader_;
   bool fit_ = true;
   bool seen_movie_ = false;
+  int64_t movie_ = -1;  // the first top-level moov
+  int64_t udta_ = -1;   // its first udta child
   bool seen_fragment_ = false;
 };
 
