@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <taglib/taglib.h>
 
 #include "orvell.h"
 #include "support/audio_payload.h"
@@ -304,21 +306,28 @@ TEST(DamagedMp4, FilesTagLibsSaveWouldDamageAreNeverSaved) {
       {"faststart, table too long",
        InflateChunkOffsets(ReadBytes(orvell_test::FixturePath("faststart.m4a")))}};
   for (const auto& [what, bytes] : cases) {
+    bool opens = true;
     TempDir dir;
     const std::string damaged = dir.File("damaged.m4a");
     orvell_test::WriteBytes(damaged, bytes);
     for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
       if (!e.writes) continue;
       SCOPED_TRACE(std::string(what) + ": " + e.name);
-      EXPECT_EQ(orvell_test::CallGood(e, damaged.c_str()),
-                e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
+      // TagLib 2 does not open some of them at all (-3), which keeps them
+      // as safe.
+      const int32_t result = orvell_test::CallGood(e, damaged.c_str());
+      opens = result != -3;
+      EXPECT_EQ(result, !opens ? -3 : e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
       // A comment far larger than any padding makes the tag grow.
-      EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), -5);
+      EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), opens ? -5 : -3);
       const std::string now = ReadBytes(damaged);
       ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
                                 << bytes.size();
     }
-    EXPECT_TRUE(ReadAll(damaged).has_value()) << what;
+    EXPECT_EQ(ReadAll(damaged).has_value(), opens) << what;
+#if TAGLIB_MAJOR_VERSION < 2
+    EXPECT_TRUE(opens) << what;
+#endif
   }
 }
 

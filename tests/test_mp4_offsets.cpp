@@ -196,7 +196,15 @@ TEST(Mp4Offsets, AgreesWithTagLibOnDamagedFiles) {
     }
   }
   EXPECT_EQ(unsafe, 0) << "passed although TagLib would write past a table; first: " << first;
+#if TAGLIB_MAJOR_VERSION < 2
+  // TagLib 2 stops parsing at a box longer than the file, so its atoms
+  // never show one; the walk refuses every such movie, and there it is
+  // often stricter. Against TagLib 1, which parses those boxes too, it
+  // rarely is.
   EXPECT_LT(stricter, 30) << "of 3000 refused although TagLib's parser finds no such table";
+#else
+  (void)stricter;
+#endif
   // The damage must reach the check at all, or the test shows nothing.
   EXPECT_GT(refused, 50);
 }
