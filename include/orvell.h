@@ -43,7 +43,8 @@
  *   silently drops it: setters report only whether the save succeeded.
  *   A setter reports a failed save, and leaves the file as it was, when
  *   TagLib's save would damage the file: an MP4 file whose chunk-offset
- *   table claims more entries than its box holds.
+ *   tables do not fit their boxes, or whose movie holds a box running past
+ *   the end of the file.
  *
  * THREADS
  *   The library keeps no state between calls and takes no locks. Calls on
