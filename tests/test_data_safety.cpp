@@ -263,11 +263,13 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
 //     inserts a new tag and then reads the table's count from it.
 // No writer saves them: each reports a failed save and leaves every byte
 // as it was. Reading them still works.
-std::string& Overwrite(std::string& bytes, const std::string& find, size_t skip,
+// Overwrites bytes from skip bytes after the first find (before it when
+// negative: -4 is the box's size field).
+std::string& Overwrite(std::string& bytes, const std::string& find, int skip,
                        const std::string& with) {
   const size_t at = bytes.find(find);
-  if (at == std::string::npos) throw std::runtime_error("no " + find);
-  return bytes.replace(at + skip, with.size(), with);
+  if (at == std::string::npos || static_cast<int>(at) + skip < 0) throw std::runtime_error("no " + find);
+  return bytes.replace(static_cast<size_t>(static_cast<int>(at) + skip), with.size(), with);
 }
 
 std::string InflateChunkOffsets(std::string bytes) {
@@ -278,7 +280,7 @@ std::string HugeFirstBox(std::string bytes) {
   // ftyp (28 bytes) becomes a 16-byte box of 64-bit length and a free box.
   const std::string huge = std::string("\0\0\0\x01", 4) + "free" + std::string("\x70\0\0\0\0\0\0\0", 8);
   const std::string filler = std::string("\0\0\0\x0c", 4) + "free" + std::string(4, '\0');
-  return Overwrite(bytes, "ftyp", static_cast<size_t>(-4), huge + filler);
+  return Overwrite(bytes, "ftyp", -4, huge + filler);
 }
 
 std::string RoomPastTheEnd(std::string bytes) {

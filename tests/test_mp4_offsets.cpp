@@ -76,24 +76,20 @@ bool ReferenceVerdict(const std::string& path, const std::string& bytes) {
     fit = AllWithin(moov, size);
     TagLib::MP4::Atom* udta = moov->find("udta");
     for (const char* name : {"stco", "co64"}) {
-      for (const TagLib::MP4::Atom* atom : moov->findall(name, true)) {
-        fit = fit && OffsetOf(atom) != OffsetOf(moov) + 8 &&
-              (udta == nullptr || OffsetOf(atom) != OffsetOf(udta) + 8);
-      }
-    }
-    for (const char* name : {"stco", "co64"}) {
       const int64_t entry = name[1] == 't' ? 4 : 8;
       for (const TagLib::MP4::Atom* atom : moov->findall(name, true)) {
+        const bool at_insertion = OffsetOf(atom) == OffsetOf(moov) + 8 ||
+                                  (udta != nullptr && OffsetOf(atom) == OffsetOf(udta) + 8);
         const auto count = static_cast<int64_t>(NumberAt(bytes, OffsetOf(atom) + 12, 4, &read));
         const int64_t end = OffsetOf(atom) + 16 + count * entry;
-        fit = fit && read && (count == 0 || (end <= OffsetOf(atom) + LengthOf(atom) && end <= size));
+        fit = fit && !at_insertion && read &&
+              (count == 0 || (end - OffsetOf(atom) <= LengthOf(atom) && end <= size));
       }
     }
   }
   if (TagLib::MP4::Atom* moof = atoms.find("moof")) {
     for (const TagLib::MP4::Atom* atom : moof->findall("tfhd", true)) {
-      const int64_t end = OffsetOf(atom) + 24;
-      if (end <= OffsetOf(atom) + LengthOf(atom) && end <= size) continue;
+      if (LengthOf(atom) >= 24 && OffsetOf(atom) + 24 <= size) continue;
       const uint64_t flags = NumberAt(bytes, OffsetOf(atom) + 9, 3, &read);
       fit = fit && LengthOf(atom) >= 12 && read && (flags & 1) == 0;
     }

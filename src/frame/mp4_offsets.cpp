@@ -150,8 +150,7 @@ class Walker {
 
   Scope Inner(const unsigned char* name, int64_t offset, int64_t length, Scope scope) {
     if (scope != Scope::kTopLevel) return scope;
-    if (std::memcmp(name, "moov", 4) == 0 && !seen_movie_) {
-      seen_movie_ = true;
+    if (std::memcmp(name, "moov", 4) == 0 && movie_ < 0) {
       movie_ = offset;
       fit_ = fit_ && Within(offset, length);
       return Scope::kMovie;
@@ -214,7 +213,6 @@ class Walker {
 
   Reader reader_;
   bool fit_ = true;
-  bool seen_movie_ = false;
   int64_t movie_ = -1;  // the first top-level moov
   int64_t udta_ = -1;   // its first udta child
   bool seen_fragment_ = false;
