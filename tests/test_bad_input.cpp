@@ -1,17 +1,20 @@
-// Input no caller should send but some will: directories, empty files,
-// random bytes and truncated files under audio extensions, paths longer
-// than the system allows, bytes that are not UTF-8 in paths and values.
-// Every export must return a code of its family, never crash or hang, and
-// never damage bytes it was handed.
+// Input no caller should send but some will: directories, FIFOs, sockets
+// and devices, empty files, random bytes and truncated files under audio
+// extensions, paths longer than the system allows, bytes that are not
+// UTF-8 in paths and values. Every export must return a code of its
+// family, never crash or hang, and never damage bytes it was handed.
 //
-// Whether such a file "opens" is TagLib's decision, made by FileRef on its
-// extension and content, and the library reports it as it is: when TagLib
-// does not open a file every export gives its family's not-opened code;
-// when TagLib does (it takes an empty or random ".mp3", ".wav", ".aiff" or
-// ".wv" file, and a directory under those names, for an empty file of that
-// type) the exports succeed on an empty tag, and a save that cannot be made
-// reports the failed-save code.
+// Only regular files are opened. Whether such a file "opens" is then
+// TagLib's decision, made on its extension and content, and the library
+// reports it as it is: when TagLib does not open a file every export gives
+// its family's not-opened code; when TagLib does (it takes an empty or
+// random ".mp3", ".wav", ".aiff" or ".wv" file for an empty file of that
+// type) the exports succeed on an empty tag, and a save that cannot be
+// made reports the failed-save code.
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <climits>
 #include <cstdint>
@@ -87,11 +90,29 @@ class BadFiles : public ::testing::TestWithParam<std::string> {
   TempDir dir_;
 };
 
-TEST_P(BadFiles, ADirectoryNeverTakesAWrite) {
-  const std::string path = Name("folder");
-  ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-  const bool opens = TagLibOpens(path);
-  for (const ExportCase& e : orvell_test::AllExports()) ExpectFamilyCode(e, path, opens, false);
+// A FIFO would block every call for ever (TagLib opens it for writing
+// too, so it never sees an end), a device never ends or acts on being
+// opened, and a directory "opened" as an empty file: none is a file.
+TEST_P(BadFiles, PathsThatAreNotRegularFilesNeverOpen) {
+  const std::string folder = Name("folder");
+  ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+  const std::string fifo = Name("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string zero = Name("zero");
+  ASSERT_EQ(symlink("/dev/zero", zero.c_str()), 0);
+  const std::string null = Name("null");
+  ASSERT_EQ(symlink("/dev/null", null.c_str()), 0);
+  const std::string socket_path = dir_.File("s." + GetParam());  // short: sun_path is small
+  const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket_path.size(), sizeof address.sun_path);
+  socket_path.copy(address.sun_path, socket_path.size());
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  for (const std::string& path : {folder, fifo, zero, null, socket_path}) {
+    for (const ExportCase& e : orvell_test::AllExports()) ExpectFamilyCode(e, path, false, false);
+  }
+  close(listener);
 }
 
 TEST_P(BadFiles, EmptyAndRandomFilesGiveFamilyCodesAndKeepTheirBytes) {

@@ -135,7 +135,7 @@ int32_t WriteTags(const char* path, const char* block, int32_t size) {
         file.SetProperties(map);
       }
       ApplyTagFields(items, tag);
-      return SaveOnce(file, kWriteSaveFailed);
+      return SaveOnce(file, kWriteSaveFailed, static_cast<size_t>(size));
     });
   });
 }

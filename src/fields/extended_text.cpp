@@ -2,6 +2,8 @@
 // artist with its album artist in one save.
 #include "orvell.h"
 
+#include <cstring>
+
 #include "frame/frame.h"
 #include "frame/text.h"
 
@@ -43,7 +45,7 @@ int32_t SetPropertyText(const char* path, const char* text, const char* key) {
       TagLib::PropertyMap map = file.Properties();
       ReplaceOrErase(map, key, text);
       file.SetProperties(map);
-      return SaveOnce(file, kSaveFailed);
+      return SaveOnce(file, kSaveFailed, std::strlen(text));
     });
   });
 }
@@ -61,7 +63,7 @@ int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
         ReplaceOrErase(map, kAlbumArtist, text);
         file.SetProperties(map);
       }
-      return SaveOnce(file, kSaveFailed);
+      return SaveOnce(file, kSaveFailed, 2 * std::strlen(text));
     });
   });
 }

@@ -46,7 +46,7 @@ int32_t SetHalf(const char* path, int32_t value, const char* key, Half half) {
       (half == Half::First ? first : second) = value;
       StoreOrErase(map, key, FormatNumberPair(first, second));
       file.SetProperties(map);
-      return SaveOnce(file, kSaveFailed);
+      return SaveOnce(file, kSaveFailed, sizeof value);
     });
   });
 }

@@ -2,6 +2,8 @@
 // tag.
 #include "orvell.h"
 
+#include <cstring>
+
 #include "frame/frame.h"
 #include "frame/text.h"
 
@@ -28,7 +30,7 @@ int32_t SetTagText(const char* path, const char* text, TextWriter write) {
     if (text == nullptr) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
       (tag.*write)(Utf8(text));
-      return SaveOnce(file, kSaveFailed);
+      return SaveOnce(file, kSaveFailed, std::strlen(text));
     });
   });
 }
@@ -92,7 +94,7 @@ int32_t OV_SetYear(const char* path, int32_t year) {
     if (year < 0) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
       tag.setYear(static_cast<unsigned int>(year));
-      return SaveOnce(file, kSaveFailed);
+      return SaveOnce(file, kSaveFailed, sizeof year);
     });
   });
 }

@@ -1,25 +1,27 @@
 #include "frame/frame.h"
 
-#include "frame/mp4_offsets.h"
 #include "frame/taglib_seam.h"
+#include "io/checked_save.h"
+#include "io/nesting.h"
 
 namespace orvell {
 
 namespace {
 
-// The file name to open, once TagLib's shared tables exist: opening a file
-// may already read them.
-TagLib::FileName AfterSharedTables(const char* path) {
+// TagLib's file over stream, or none when the file did not open or nests
+// deeper than TagLib's parsers can follow without running out of stack.
+TagLib::FileRef Open(io::FileSource& source, io::OverlayStream& stream) {
+  if (!source.IsOpen() || io::NestsTooDeep(stream)) return TagLib::FileRef();
+  // Opening a file may already read TagLib's shared tables.
   BuildSharedTables();
-  return TagLib::FileName(path);
+  return TagLib::FileRef(&stream, true, TagLib::AudioProperties::Average);
 }
 
 }  // namespace
 
-OpenFile::OpenFile(const char* path)
-    : ref_(AfterSharedTables(path), true, TagLib::AudioProperties::Average) {}
+OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(Open(source_, stream_)) {}
 
-bool OpenFile::Save() { return OffsetTablesFit(*ref_.file()) && ref_.save(); }
+bool OpenFile::Save(size_t input_bytes) { return io::SaveChecked(ref_, stream_, input_bytes); }
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 

@@ -13,6 +13,9 @@
 #include <taglib/tstring.h>
 #include <taglib/tstringlist.h>
 
+#include "io/file_source.h"
+#include "io/overlay_stream.h"
+
 namespace orvell {
 
 // Codes that mean the same in every family.
@@ -47,7 +50,9 @@ int32_t Guard(Body&& body) noexcept {
 }
 
 // One audio file, opened the way every export opens it: audio properties
-// read at the Average level. Closed, never saved, when it goes out of scope.
+// read at the Average level, through Orvell's own stream over the file, so
+// that TagLib's writes stay in memory until a save has checked them.
+// Closed, never saved, when it goes out of scope.
 class OpenFile {
  public:
   explicit OpenFile(const char* path);
@@ -59,11 +64,16 @@ class OpenFile {
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
   void SetProperties(const TagLib::PropertyMap& map);
-  // Saves, unless TagLib's save would damage the file (see
-  // OffsetTablesFit); false then, as for a failed save.
-  bool Save();
+  // Saves the changes made through this file, input_bytes being the size
+  // of what the caller asked to write. True only when the file on disk now
+  // holds them, whole; false leaves it as it was (see io/checked_save.h).
+  bool Save(size_t input_bytes);
 
  private:
+  // Declared in this order so that TagLib's file goes first, then the
+  // stream it reads, then the file descriptor under both.
+  io::FileSource source_;
+  io::OverlayStream stream_;
   TagLib::FileRef ref_;
 };
 
@@ -96,9 +106,10 @@ int32_t WithAudio(const char* path, Family family, Work&& work) {
   return work(*audio);
 }
 
-// The one save of a setter.
-inline int32_t SaveOnce(OpenFile& file, int32_t failed) {
-  return file.Save() ? kSaved : failed;
+// The one save of a setter; input_bytes is the size of what the caller
+// asked to write.
+inline int32_t SaveOnce(OpenFile& file, int32_t failed, size_t input_bytes) {
+  return file.Save(input_bytes) ? kSaved : failed;
 }
 
 // Caller text (NUL-terminated UTF-8) as a TagLib string.

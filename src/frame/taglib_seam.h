@@ -3,9 +3,23 @@
 #define ORVELL_FRAME_TAGLIB_SEAM_H
 
 #include <taglib/fileref.h>
+#include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
 
 namespace orvell {
+
+// The position and length types of TagLib's IOStream: on the 1.x line
+// long, with unsigned long for lengths and for where an insert or removal
+// starts; offset_t and size_t on 2.x.
+#if ORVELL_TAGLIB_MAJOR >= 2
+using StreamOffset = TagLib::offset_t;
+using StreamStart = TagLib::offset_t;
+using StreamLength = size_t;
+#else
+using StreamOffset = long;
+using StreamStart = unsigned long;
+using StreamLength = unsigned long;
+#endif
 
 // TagLib fills some of its process-wide lookup tables (MP4 and ASF property
 // keys, ID3v2 involved-people roles, and on the 2.x line the MP4 item

@@ -274,19 +274,18 @@ class DisagreementTest(FixtureCase):
                 self.assertEqual(mutagen_read(path)["date"], ["12345"])
                 self.assertEqual(orvell.read(path).year, expected)
 
-    def test_mp4_track_and_disc_numbers_are_sixteen_bits(self) -> None:
-        # MP4 stores each number of "trkn" and "disk" in 16 bits: TagLib
-        # writes the low 16 bits of a larger number (70000 becomes 4464) and
-        # reads values of 32768 and more as negative (40000 reads -25536,
-        # 65535 reads -1), where mutagen reads them unsigned.
+    def test_mp4_track_numbers_past_sixteen_bits_are_refused(self) -> None:
+        # MP4 stores each number of "trkn" and "disk" in 16 bits, and TagLib
+        # reads values of 32768 and more as negative. A save whose track
+        # number would not read back as written is refused: the file keeps
+        # its bytes. Values that fit go through and mutagen agrees.
         path = self.fresh("m4a")
-        orvell.write(path, track=40000, track_total=70000, disc=65535, disc_total=2)
-        raw = MP4(path)
-        self.assertEqual((raw["trkn"], raw["disk"]), ([(40000, 4464)], [(65535, 2)]))
-        tags = orvell.read(path)
-        self.assertEqual((tags.track, tags.track_total, tags.disc, tags.disc_total),
-                         (-25536, 4464, -1, 2))
-        self.assertEqual(orvell.get_disc(path), -1)  # stored data, not an error code
+        before = Path(path).read_bytes()
+        with self.assertRaises(orvell.SaveFailed):
+            orvell.write(path, title="t", track=40000, track_total=2)
+        self.assertEqual(Path(path).read_bytes(), before)
+        orvell.write(path, track=32767, track_total=65535, disc=65535, disc_total=2)
+        self.assertEqual((MP4(path)["trkn"], MP4(path)["disk"]), ([(32767, 65535)], [(65535, 2)]))
 
     def test_an_empty_album_artist_is_kept_only_by_mp4(self) -> None:
         # Setting a property to the empty text stores one empty value. MP4

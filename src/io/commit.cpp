@@ -1,0 +1,279 @@
+#include "io/commit.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvell::io {
+
+namespace {
+
+// A rewrite in place keeps the old bytes from the first change onwards in
+// memory, and the new ones; beyond this it is refused rather than risked.
+constexpr int64_t kInPlaceRewriteMax = 64 * 1024 * 1024;
+
+bool WriteAll(int descriptor, const char* data, int64_t size, int64_t at) {
+  while (size > 0) {
+    const ssize_t n = pwrite(descriptor, data, static_cast<size_t>(std::min<int64_t>(size, 1 << 30)),
+                             static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= n;
+    at += n;
+  }
+  return true;
+}
+
+// Room for length bytes at offset, taken before anything is written, so
+// that no write can fail for want of space. extend: the file's size
+// becomes offset + length (for a new file).
+bool Reserve(int descriptor, int64_t offset, int64_t length, bool extend) {
+  if (length <= 0) return true;
+  // Past a file-size limit a write fails, or the process is killed.
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<uint64_t>(offset + length) > limit.rlim_cur) {
+    return false;
+  }
+  if (fallocate(descriptor, extend ? 0 : FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                static_cast<off_t>(length)) == 0) {
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return false;
+  // The file system cannot reserve space; its free space has to do.
+  struct statvfs fs;
+  return fstatvfs(descriptor, &fs) == 0 &&
+         static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize > static_cast<uint64_t>(length);
+}
+
+// Copies length bytes of the file at from into to at at.
+bool CopyRange(int from, int64_t from_at, int to, int64_t at, int64_t length) {
+  loff_t in = from_at;
+  loff_t out = at;
+  while (length > 0) {
+    const ssize_t n = copy_file_range(from, &in, to, &out,
+                                      static_cast<size_t>(std::min<int64_t>(length, 1 << 30)), 0);
+    if (n > 0) {
+      length -= n;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL &&
+                   errno != EBADF)) {
+      return false;
+    }
+    break;  // the kernel cannot copy between these files: copy through memory
+  }
+  std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(length, 1 << 20)));
+  while (length > 0) {
+    const ssize_t n = pread(from, buffer.data(),
+                            static_cast<size_t>(std::min<int64_t>(length, buffer.size())), in);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || !WriteAll(to, buffer.data(), n, out)) return false;
+    in += n;
+    out += n;
+    length -= n;
+  }
+  return true;
+}
+
+bool IsIdentity(int64_t at, const Piece& piece) {
+  return piece.kind == Piece::Kind::File && piece.source == at;
+}
+
+// Whether [offset, end) meets any of the audio runs.
+bool TouchesAudio(const AudioMap& audio, int64_t offset, int64_t end) {
+  for (const Run& run : audio.runs) {
+    for (const Span& span : run.spans) {
+      if (offset < span.End() && span.offset < end) return true;
+    }
+  }
+  return false;
+}
+
+struct Change {
+  int64_t offset;
+  std::string bytes;  // the new bytes
+};
+
+// The bytes of the new content that differ from the file at the same
+// place, when nothing of the file moved; nothing when something did.
+std::optional<std::vector<Change>> ChangesInPlace(OverlayStream& stream) {
+  FileSource& source = stream.Source();
+  std::vector<Change> changes;
+  for (const auto& [at, piece] : stream.Pieces()) {
+    if (piece.kind == Piece::Kind::File) {
+      if (!IsIdentity(at, piece)) return std::nullopt;
+      continue;
+    }
+    Change change{at, std::string(static_cast<size_t>(piece.length), '\0')};
+    if (piece.kind == Piece::Kind::Written) {
+      std::memcpy(change.bytes.data(), stream.WrittenBytes(piece), change.bytes.size());
+    }
+    // Leave out what TagLib wrote over the file with the bytes it held.
+    const int64_t overlap = std::max<int64_t>(0, std::min(piece.length, source.Size() - at));
+    std::string old(static_cast<size_t>(overlap), '\0');
+    if (source.ReadAt(at, old.size(), old.data()) != old.size()) return std::nullopt;
+    size_t first = 0;
+    while (first < old.size() && old[first] == change.bytes[first]) ++first;
+    size_t last = change.bytes.size();
+    if (last == old.size()) {
+      while (last > first && old[last - 1] == change.bytes[last - 1]) --last;
+    }
+    if (first == last) continue;
+    change.bytes = change.bytes.substr(first, last - first);
+    change.offset += static_cast<int64_t>(first);
+    changes.push_back(std::move(change));
+  }
+  return changes;
+}
+
+// Writes changes over the file, and its new size; on a failure, writes
+// back what they replaced.
+bool WriteInPlace(FileSource& source, const std::vector<Change>& changes, int64_t new_size) {
+  const int descriptor = source.WriteDescriptor();
+  const int64_t old_size = source.Size();
+  if (descriptor < 0 || !Reserve(descriptor, old_size, new_size - old_size, false)) return false;
+  std::vector<Change> saved;
+  for (const Change& change : changes) {
+    const int64_t overlap =
+        std::max<int64_t>(0, std::min<int64_t>(change.bytes.size(), old_size - change.offset));
+    Change old{change.offset, std::string(static_cast<size_t>(overlap), '\0')};
+    if (source.ReadAt(old.offset, old.bytes.size(), old.bytes.data()) != old.bytes.size()) {
+      return false;
+    }
+    saved.push_back(std::move(old));
+  }
+  bool done = true;
+  for (const Change& change : changes) {
+    done = done && WriteAll(descriptor, change.bytes.data(),
+                            static_cast<int64_t>(change.bytes.size()), change.offset);
+  }
+  if (done && new_size < old_size) done = ftruncate(descriptor, static_cast<off_t>(new_size)) == 0;
+  if (done) return true;
+  for (const Change& old : saved) {
+    WriteAll(descriptor, old.bytes.data(), static_cast<int64_t>(old.bytes.size()), old.offset);
+  }
+  if (ftruncate(descriptor, static_cast<off_t>(old_size)) != 0) {
+    // Nothing more can be done; the bytes are back, the size may not be.
+  }
+  return false;
+}
+
+// The whole content from the first byte that changed, written over the
+// file in place, the old bytes written back on a failure.
+bool RewriteInPlace(OverlayStream& stream) {
+  FileSource& source = stream.Source();
+  int64_t first = stream.Size();
+  for (const auto& [at, piece] : stream.Pieces()) {
+    if (!IsIdentity(at, piece)) {
+      first = at;
+      break;
+    }
+  }
+  const int64_t old_size = source.Size();
+  const int64_t new_size = stream.Size();
+  first = std::min({first, old_size, new_size});
+  if (std::max(new_size, old_size) - first > kInPlaceRewriteMax) return false;
+  std::string fresh(static_cast<size_t>(new_size - first), '\0');
+  std::string old(static_cast<size_t>(old_size - first), '\0');
+  if (stream.ReadAt(first, fresh.size(), fresh.data()) != fresh.size() ||
+      source.ReadAt(first, old.size(), old.data()) != old.size()) {
+    return false;
+  }
+  return WriteInPlace(source, {Change{first, std::move(fresh)}}, new_size);
+}
+
+// Writes the content to a new file in the folder of target and renames it
+// over target. false with nothing left behind when anything fails;
+// unavailable is set when no temporary file could be made at all.
+bool Replace(OverlayStream& stream, const std::string& target, bool& unavailable) {
+  FileSource& source = stream.Source();
+  const size_t slash = target.rfind('/');
+  const std::string folder = target.substr(0, slash);
+  const std::string name = target.substr(slash + 1).substr(0, 200);
+  std::string temporary = folder + "/." + name + ".orvell-XXXXXX";
+  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+  if (descriptor < 0) {
+    unavailable = true;
+    return false;
+  }
+  const FileFacts& facts = source.Facts();
+  const int64_t size = stream.Size();
+  bool done = Reserve(descriptor, 0, size, true);
+  for (auto it = stream.Pieces().begin(); done && it != stream.Pieces().end(); ++it) {
+    const Piece& piece = it->second;
+    if (piece.kind == Piece::Kind::File) {
+      done = CopyRange(source.Descriptor(), piece.source, descriptor, it->first, piece.length);
+    } else if (piece.kind == Piece::Kind::Written) {
+      done = WriteAll(descriptor, stream.WrittenBytes(piece), piece.length, it->first);
+    }
+  }
+  done = done && ftruncate(descriptor, static_cast<off_t>(size)) == 0;
+  if (done && fchown(descriptor, facts.owner, facts.group) != 0) {
+    // Only the owner's own group, or nothing, may be set without privilege;
+    // the file then belongs to whoever saves it.
+  }
+  done = done && fchmod(descriptor, facts.mode & 07777) == 0;
+  done = done && fsync(descriptor) == 0;
+  // The path must still name the file that was read.
+  struct stat now;
+  done = done && stat(target.c_str(), &now) == 0 && now.st_dev == facts.device &&
+         now.st_ino == facts.inode;
+  done = done && rename(temporary.c_str(), target.c_str()) == 0;
+  close(descriptor);
+  if (!done) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  // Make the rename itself last; the file is whole either way.
+  const int directory = open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory >= 0) {
+    if (fsync(directory) != 0) {
+      // The new content is in place; only its surviving a power cut is in doubt.
+    }
+    close(directory);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool Commit(OverlayStream& stream, Container container, const std::optional<AudioMap>& old) {
+  FileSource& source = stream.Source();
+  if (source.WriteDescriptor() < 0) return false;
+
+  // Tag bytes that change where they are, away from the audio, are written
+  // in place. Ogg pages hold a checksum of everything on them, so any
+  // change to one is made whole or not at all.
+  if (old && container != Container::Ogg && container != Container::OggFlac) {
+    if (const auto changes = ChangesInPlace(stream)) {
+      bool away = !TouchesAudio(*old, stream.Size(), source.Size());
+      for (const Change& change : *changes) {
+        away = away && !TouchesAudio(*old, change.offset,
+                                     change.offset + static_cast<int64_t>(change.bytes.size()));
+      }
+      if (away) return WriteInPlace(source, *changes, stream.Size());
+    }
+  }
+
+  std::unique_ptr<char, decltype(&free)> resolved(realpath(source.Path().c_str(), nullptr), &free);
+  if (!resolved) return false;
+  bool unavailable = source.Facts().links > 1;
+  if (!unavailable && Replace(stream, resolved.get(), unavailable)) return true;
+  return unavailable && RewriteInPlace(stream);
+}
+
+}  // namespace orvell::io

@@ -1,0 +1,87 @@
+// The file a call works on, as the disk holds it: opened by Orvell itself,
+// only when the path names a regular file, and read through a small cache
+// of aligned blocks so that TagLib's many small reads and seeks cost few
+// system calls.
+#ifndef ORVELL_IO_FILE_SOURCE_H
+#define ORVELL_IO_FILE_SOURCE_H
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvell::io {
+
+// Bytes that can be read by position: the file on disk, or the content a
+// save would give it.
+class Content {
+ public:
+  virtual ~Content() = default;
+  virtual int64_t Size() const = 0;
+  // Copies up to size bytes from position into out and returns how many
+  // there were: fewer at the end of the content, or on a read error.
+  virtual size_t ReadAt(int64_t position, size_t size, char* out) = 0;
+};
+
+// What the file was when it was opened; a save keeps its mode and owner
+// and never replaces a file that has other hard links.
+struct FileFacts {
+  dev_t device = 0;
+  ino_t inode = 0;
+  nlink_t links = 0;
+  mode_t mode = 0;
+  uid_t owner = 0;
+  gid_t group = 0;
+};
+
+class FileSource final : public Content {
+ public:
+  // Opens path. A path that names anything but a regular file (after
+  // symbolic links), such as a FIFO, a socket, a device or a directory, is
+  // never opened, so a call can neither block on it nor set off what
+  // opening a device does. The file is opened for reading; a save opens it
+  // for writing too (WriteDescriptor).
+  explicit FileSource(const char* path);
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  bool IsOpen() const { return descriptor_ >= 0; }
+  const std::string& Path() const { return path_; }
+  int Descriptor() const { return descriptor_; }
+  // The same file opened for writing, opened on first use; -1 when it
+  // cannot be (no permission, a read-only file system) or the path no
+  // longer names the file that was read.
+  int WriteDescriptor();
+  const FileFacts& Facts() const { return facts_; }
+
+  int64_t Size() const override { return size_; }
+  size_t ReadAt(int64_t position, size_t size, char* out) override;
+  // Whether the file system can address position (it can for any position
+  // up to the end of the file).
+  bool Reaches(int64_t position) const;
+
+ private:
+  struct Block {
+    int64_t index = -1;
+    int64_t length = 0;  // bytes read into it
+    uint64_t used = 0;   // when it was last asked for, for eviction
+    std::unique_ptr<char[]> bytes;
+  };
+  const Block& Fetch(int64_t index);
+
+  std::string path_;
+  int descriptor_ = -1;
+  int write_descriptor_ = -2;  // -2: not tried yet
+  FileFacts facts_;
+  int64_t size_ = 0;
+  std::vector<Block> blocks_;
+  uint64_t clock_ = 0;
+};
+
+}  // namespace orvell::io
+
+#endif

@@ -1,0 +1,104 @@
+#include "io/nesting.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "io/mp4_walk.h"
+#include "io/tag_places.h"
+
+namespace orvell::io {
+
+namespace {
+
+bool IsOneOf(const std::string& word, std::initializer_list<const char*> words) {
+  for (const char* w : words) {
+    if (word == w) return true;
+  }
+  return false;
+}
+
+// TagLib takes a file for MP4 by these extensions, or by an "ftyp" box
+// when it looks at the content.
+bool MayBeMp4(Content& content, const std::string& extension) {
+  if (IsOneOf(extension, {"m4a", "m4r", "m4b", "m4p", "mp4", "3g2", "m4v"})) return true;
+  char head[8];
+  return content.ReadAt(0, 8, head) == 8 && std::memcmp(head + 4, "ftyp", 4) == 0;
+}
+
+// TagLib's MPEG reader looks for an ID3v2 tag past junk for these
+// extensions, and for files it recognises by their content.
+bool MayBeMpeg(const std::string& extension) {
+  return IsOneOf(extension, {"mp3", "mp2", "aac"}) ||
+         !IsOneOf(extension, {"ogg", "oga", "flac", "mpc", "wv", "spx", "opus", "tta", "m4a",
+                              "m4r", "m4b", "m4p", "mp4", "3g2", "m4v", "wma", "asf", "aif",
+                              "aiff", "afc", "aifc", "wav", "ape", "mod", "module", "nst",
+                              "wow", "s3m", "it", "xm", "dsf", "dff", "dsdiff"});
+}
+
+// An upper bound on how deeply the chapter frames of the tag at tag nest,
+// found without following TagLib's frame layout (which has special cases
+// enough to get wrong): every frame TagLib creates on a nested level
+// carries its frame identifier in the tag's bytes (undoing
+// unsynchronisation never joins or splits one), and lies inside the frame
+// that holds it. So the frames a chapter frame holds, at any depth, are at
+// most the identifiers counted in its own length, read generously. Only a
+// compressed chapter frame hides what it holds; that is taken as too deep.
+bool ChaptersNestTooDeep(Content& content, const Span& tag) {
+  if (tag.length < 10) return false;
+  std::string bytes(static_cast<size_t>(tag.length), '\0');
+  if (content.ReadAt(tag.offset, bytes.size(), bytes.data()) != bytes.size()) return false;
+  const int version = static_cast<unsigned char>(bytes[3]);
+  if (version < 3) return false;  // ID3v2.2 has no chapter frames
+  const bool tag_unsynchronised = (static_cast<unsigned char>(bytes[5]) & 0x80) != 0;
+
+  std::vector<size_t> found;
+  for (const char* id : {"CHAP", "CTOC"}) {
+    for (size_t at = bytes.find(id, 10); at != std::string::npos; at = bytes.find(id, at + 1)) {
+      found.push_back(at);
+    }
+  }
+  if (found.empty()) return false;
+  std::sort(found.begin(), found.end());
+
+  const size_t size = bytes.size();
+  const bool few = found.size() <= static_cast<size_t>(kMaxChapterDepth);
+  for (size_t i = 0; i < found.size(); ++i) {
+    const size_t at = found[i];
+    if (at + 10 > size) continue;
+    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    const uint32_t plain = uint32_t(header[4]) << 24 | uint32_t(header[5]) << 16 |
+                           uint32_t(header[6]) << 8 | header[7];
+    const uint32_t safe = SynchSafe(header + 4);
+    const uint64_t length = std::max(plain, safe);
+    const bool fits = length > 0 && length <= size - at - 10;
+    const bool compressed = version == 3 ? (header[9] & 0x80) != 0 : (header[9] & 0x08) != 0;
+    if (fits && compressed) return true;
+    if (few) continue;
+    // Unsynchronisation can double the bytes a length counts.
+    const bool unsynchronised = tag_unsynchronised || (version >= 4 && (header[9] & 0x02) != 0);
+    const uint64_t reach = (10 + length) * (unsynchronised ? 2 : 1);
+    const size_t until = static_cast<size_t>(std::min<uint64_t>(size, at + reach));
+    const size_t inside = static_cast<size_t>(
+        std::lower_bound(found.begin(), found.end(), until) - found.begin()) - i;
+    if (inside > static_cast<size_t>(kMaxChapterDepth)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool NestsTooDeep(Content& content, const std::string& path) {
+  const std::string extension = ExtensionOf(path);
+  if (MayBeMp4(content, extension) && !WalkMp4(content, [](const Mp4Box&) {})) return true;
+
+  std::vector<Span> tags = ChunkId3v2(content);
+  tags.push_back(MayBeMpeg(extension) ? MpegId3v2(content) : Id3v2At(content, 0));
+  for (const Span& tag : tags) {
+    if (ChaptersNestTooDeep(content, tag)) return true;
+  }
+  return false;
+}
+
+}  // namespace orvell::io
