@@ -35,6 +35,28 @@ ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k -movflags +faststart faststa
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 silence.wav
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_s8 silence.aiff
 ff "$(silence 44100 stereo)" -t 1 -c:a wavpack silence.wv
+ff "$(silence 22050 mono)" -t 1 -c:a wmav2 -b:a 32k silence.wma
+# FLAC in Ogg; its comment block is the last metadata block, the shape
+# TagLib before 2.2 cannot save.
+ff "$(silence 8000 mono)" -t 1 -c:a flac -f ogg silence.oga
+# Fragmented MP4: five moof fragments, each with an explicit base offset,
+# behind an empty movie box, and a random-access index (mfra) at the end.
+ff "$(silence 22050 stereo)" -t 2 -c:a aac -b:a 24k \
+   -movflags frag_keyframe+empty_moov -frag_duration 500000 fragmented.mp4
+
+# Monkey's Audio has no encoder in Debian, so its fixture is written by
+# hand: the 3.99 descriptor and header of one second of 8 kHz mono silence
+# in one frame, a seek table, and 64 zero bytes for the frame. TagLib reads
+# the layout; nothing decodes the frame.
+python3 - <<'PY'
+import struct
+frame = bytes(64)
+descriptor = (b"MAC " + struct.pack("<HH", 3990, 0) +
+              struct.pack("<7I", 52, 24, 4, 0, len(frame), 0, 0) + bytes(16))
+header = struct.pack("<HHIIIHHI", 2000, 0, 8000, 8000, 1, 16, 1, 8000)
+seek_table = struct.pack("<I", 52 + 24 + 4)
+open("silence.ape", "wb").write(descriptor + header + seek_table + frame)
+PY
 
 # Exact lengths for the duration rounding: 11992 and 12000 samples at
 # 8000 Hz are 1499 ms and 1500 ms.

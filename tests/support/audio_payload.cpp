@@ -264,6 +264,27 @@ AudioParts WavPack(const std::string& b) {
   return parts;
 }
 
+// Monkey's Audio: everything between a leading ID3v2 tag and the trailing
+// tags, which must start with its descriptor.
+AudioParts MonkeysAudio(const std::string& b) {
+  const size_t start = Id3v2Size(b, 0);
+  const size_t end = EndBeforeTrailingTags(b, b.size());
+  if (!At(b, start, "MAC ") || start > end) Broken("no Monkey's Audio descriptor");
+  return {{"stream", Slice(b, start, end - start)}};
+}
+
+// ASF: everything after the header object (the data object and the
+// indexes); the header object's size must lie within the file.
+AudioParts Asf(const std::string& b) {
+  static const char kHeaderGuid[] = "\x30\x26\xb2\x75\x8e\x66\xcf\x11\xa6\xd9\x00\xaa\x00\x62\xce\x6c";
+  if (b.compare(0, 16, kHeaderGuid, 16) != 0) Broken("no ASF header object");
+  const uint64_t size = Le32(b, 16) | (uint64_t(Le32(b, 20)) << 32);
+  if (size < 30 || size > b.size()) Broken("the header object runs past the end");
+  static const char kDataGuid[] = "\x36\x26\xb2\x75\x8e\x66\xcf\x11\xa6\xd9\x00\xaa\x00\x62\xce\x6c";
+  if (b.compare(static_cast<size_t>(size), 16, kDataGuid, 16) != 0) Broken("no data object after the header");
+  return {{"data and indexes", b.substr(static_cast<size_t>(size))}};
+}
+
 }  // namespace
 
 AudioParts AudioPayload(const std::string& bytes, const std::string& extension) {
@@ -275,6 +296,8 @@ AudioParts AudioPayload(const std::string& bytes, const std::string& extension) 
   if (extension == "wav") return Chunks(bytes, true, "RIFF", "fmt ", "data");
   if (extension == "aiff") return Chunks(bytes, false, "FORM", "COMM", "SSND");
   if (extension == "wv") return WavPack(bytes);
+  if (extension == "ape") return MonkeysAudio(bytes);
+  if (extension == "wma") return Asf(bytes);
   Broken("no audio reader for ." + extension);
 }
 

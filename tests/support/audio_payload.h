@@ -20,6 +20,9 @@
 //         ("data" or SSND); the RIFF or FORM size must match the file.
 //   wv    every WavPack block from the start of the file; what follows
 //         them must be an APEv2 or ID3v1 tag.
+//   ape   everything between a leading ID3v2 tag and trailing tags.
+//   wma   everything after the ASF header object, which must be followed
+//         by the data object.
 //
 // Each part is labelled ("frames", "packet 3", "track 1 samples"), so a
 // failing comparison says where the audio changed. A file whose structure
@@ -36,7 +39,7 @@ namespace orvell_test {
 using AudioParts = std::vector<std::pair<std::string, std::string>>;
 
 // The audio of file bytes in the container named by extension ("mp3",
-// "flac", "ogg", "opus", "m4a", "wav", "aiff", "wv").
+// "flac", "ogg", "opus", "m4a", "wav", "aiff", "wv", "ape", "wma").
 AudioParts AudioPayload(const std::string& bytes, const std::string& extension);
 
 }  // namespace orvell_test

@@ -13,7 +13,8 @@ namespace orvell_test {
 const std::vector<std::string>& AudioFixtures() {
   static const std::vector<std::string> fixtures = {
       "silence.mp3", "silence.flac", "silence.ogg", "silence.opus",
-      "silence.m4a", "silence.wav",  "silence.aiff", "silence.wv"};
+      "silence.m4a", "silence.wav",  "silence.aiff", "silence.wv",
+      "silence.wma", "silence.ape"};
   return fixtures;
 }
 

@@ -1,0 +1,43 @@
+// Failures injected into the writes of a save. This object defines the C
+// library's writing functions (pwrite, fallocate, ftruncate, fsync,
+// fchmod, fchown, rename, copy_file_range and their 64-bit names); a
+// program that links it takes them in place of the C library's for itself
+// and for liborvell.so, which calls them by name. Each passes the call on
+// to the C library unless the injector is armed and the call is the one
+// chosen: then it fails with an error instead, or the process is killed
+// there, as by a power cut or SIGKILL.
+//
+//   orvell_test::Injector injector(orvell_test::Injector::Mode::Count);
+//   OV_SetComment(path, "...");             // injector.calls() writes seen
+//   orvell_test::Injector fail(orvell_test::Injector::Mode::Fail, 3);
+//   OV_SetComment(path, "...");             // the third write fails
+//
+// One injector at a time, on one thread.
+#ifndef ORVELL_TESTS_SUPPORT_FAULT_INJECTION_H
+#define ORVELL_TESTS_SUPPORT_FAULT_INJECTION_H
+
+#include <string>
+#include <vector>
+
+namespace orvell_test {
+
+class Injector {
+ public:
+  enum class Mode {
+    Count,  // let every call through, count them
+    Fail,   // the target-th call fails (ENOSPC where space is asked for, EIO elsewhere)
+    Kill,   // the process is killed with SIGKILL just before the target-th call
+  };
+  explicit Injector(Mode mode, int target = 0);
+  ~Injector();
+  Injector(const Injector&) = delete;
+  Injector& operator=(const Injector&) = delete;
+
+  int calls() const;                         // calls seen while armed
+  const std::vector<std::string>& names() const;  // their function names, in order
+  bool fired() const;                        // the target call was reached
+};
+
+}  // namespace orvell_test
+
+#endif
