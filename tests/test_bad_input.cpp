@@ -11,6 +11,7 @@
 // random ".mp3", ".wav", ".aiff" or ".wv" file for an empty file of that
 // type) the exports succeed on an empty tag, and a save that cannot be
 // made reports the failed-save code.
+#include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -18,6 +19,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -221,5 +223,132 @@ TEST_P(BadText, ValuesThatAreNotUtf8AreStoredWithoutHarm) {
 
 INSTANTIATE_TEST_SUITE_P(Extensions, BadText, ::testing::ValuesIn(kExtensions),
                          [](const auto& p) { return p.param; });
+
+namespace deep {
+
+void BigEndian32(std::string& out, uint32_t value) {
+  for (int i = 3; i >= 0; --i) out += static_cast<char>(value >> (8 * i));
+}
+
+// An M4A file whose movie holds traks nested to depth containers in all.
+std::string NestedBoxes(size_t depth) {
+  std::string ftyp;
+  BigEndian32(ftyp, 20);
+  ftyp += std::string("ftypM4A \0\0\2\0isom", 16);
+  std::vector<size_t> sizes(depth);
+  for (size_t level = 0; level < depth; ++level) sizes[level] = 8 * (depth - level);
+  std::string boxes;
+  boxes.reserve(8 * depth);
+  for (size_t level = 0; level < depth; ++level) {
+    BigEndian32(boxes, static_cast<uint32_t>(sizes[level]));
+    boxes += level == 0 ? "moov" : "trak";
+  }
+  return ftyp + boxes;
+}
+
+std::string SynchSafe(size_t n) {
+  return {static_cast<char>((n >> 21) & 0x7f), static_cast<char>((n >> 14) & 0x7f),
+          static_cast<char>((n >> 7) & 0x7f), static_cast<char>(n & 0x7f)};
+}
+
+// An ID3v2.4 tag of chapter frames, each holding the next, depth deep.
+std::string NestedChapters(size_t depth) {
+  // Sizes from the inside out: each frame is its 10-byte header, an
+  // element identifier, four times, and the frame it holds.
+  std::vector<size_t> body(depth);
+  size_t inner = 0;
+  for (size_t level = depth; level-- > 0;) {
+    body[level] = 2 + 16 + inner;
+    inner = 10 + body[level];
+  }
+  std::string tag = "ID3\x04" + std::string(2, '\0') + SynchSafe(inner);
+  tag.reserve(10 + inner);
+  for (size_t level = 0; level < depth; ++level) {
+    tag += "CHAP" + SynchSafe(body[level]) + std::string(2, '\0') + std::string("a\0", 2) +
+           std::string(16, '\0');
+  }
+  return tag;
+}
+
+// The fixture's audio behind tag.
+std::string Mp3With(const std::string& tag) {
+  const std::string mp3 = ReadBytes(orvell_test::FixturePath("silence.mp3"));
+  const size_t old_tag = 10 + static_cast<size_t>(((mp3[6] & 0x7f) << 21) | ((mp3[7] & 0x7f) << 14) |
+                                                  ((mp3[8] & 0x7f) << 7) | (mp3[9] & 0x7f));
+  return tag + mp3.substr(old_tag);
+}
+
+// The WAV fixture with tag in an "id3 " chunk at its end.
+std::string WavWith(const std::string& tag) {
+  std::string wav = ReadBytes(orvell_test::FixturePath("silence.wav"));
+  const std::string padded = tag + std::string(tag.size() % 2, '\0');
+  wav += "id3 ";
+  for (int i = 0; i < 4; ++i) wav += static_cast<char>(tag.size() >> (8 * i));
+  wav += padded;
+  const size_t riff = wav.size() - 8;
+  for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<char>(riff >> (8 * i));
+  return wav;
+}
+
+// Runs call on a thread with a stack of 512 KB, as some hosts give theirs.
+int32_t OnSmallStack(const std::function<int32_t()>& call) {
+  struct Job {
+    const std::function<int32_t()>* call;
+    int32_t result;
+  } job{&call, 0};
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 512 * 1024);
+  pthread_t thread;
+  pthread_create(
+      &thread, &attributes,
+      [](void* p) -> void* {
+        auto* j = static_cast<Job*>(p);
+        j->result = (*j->call)();
+        return nullptr;
+      },
+      &job);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  return job.result;
+}
+
+}  // namespace deep
+
+// TagLib parses MP4 boxes and ID3v2 chapter frames by recursion, a level
+// of its stack per level of the file: 100,000 levels kill the calling
+// process. Such files do not open; real files, nested a few levels, and
+// files nested up to the limits (100 boxes, 64 chapter frames) do, even
+// on a thread with a 512 KB stack, where a few thousand levels overflow.
+TEST(BadFiles, FilesNestedDeeperThanAnyRealFileDoNotOpen) {
+  struct Nested {
+    const char* name;
+    std::function<std::string(size_t)> make;
+    size_t limit;
+  };
+  const Nested cases[] = {
+      {"deep.m4a", deep::NestedBoxes, 100},
+      {"deep.mp3", [](size_t n) { return deep::Mp3With(deep::NestedChapters(n)); }, 64},
+      {"deep.wav", [](size_t n) { return deep::WavWith(deep::NestedChapters(n)); }, 64},
+  };
+  TempDir dir;
+  for (const Nested& nested : cases) {
+    const std::string path = dir.File(nested.name);
+    for (size_t depth : {nested.limit + 1, size_t{100000}}) {
+      SCOPED_TRACE(std::string(nested.name) + ", " + std::to_string(depth) + " levels");
+      WriteBytes(path, nested.make(depth));
+      for (const ExportCase& e : orvell_test::AllExports()) {
+        EXPECT_EQ(CallGood(e, path.c_str()), e.not_opened) << e.name;
+      }
+    }
+    SCOPED_TRACE(std::string(nested.name) + " at the limit");
+    WriteBytes(path, nested.make(nested.limit));
+    std::vector<char> buffer(1 << 16);
+    EXPECT_GE(deep::OnSmallStack([&] {
+                return OV_ReadTags(path.c_str(), buffer.data(), static_cast<int32_t>(buffer.size()));
+              }),
+              43);
+  }
+}
 
 }  // namespace

@@ -2,9 +2,24 @@
 // the bytes a decoder reads are the same before and after (see
 // support/audio_payload.h for how each container is walked), the file
 // opens with the same audio properties, and every field the write did not
-// touch keeps its value. A save that fails reports its code and leaves
-// nothing behind, and a file that TagLib's save would damage is not saved.
+// touch keeps its value. A save that fails reports its code and leaves the
+// file byte for byte as it was: when any one of its writes fails, when the
+// disk is full or a file-size limit is reached. A save killed at any of
+// its writes leaves the old file or the new one (or, where only tag bytes
+// change in place, each byte old or new). A file that TagLib's save would
+// damage is not saved.
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,6 +32,7 @@
 #include "support/audio_payload.h"
 #include "support/exports_table.h"
 #include "support/fake_file.h"
+#include "support/fault_injection.h"
 #include "support/tag_model.h"
 #include "support/taglib_direct.h"
 #include "support/temp_files.h"
@@ -216,6 +232,221 @@ std::vector<std::string> SafetyFixtures() {
   return fixtures;
 }
 
+// The two saves the fault tests make: one that changes a few tag bytes
+// (written in place in most formats), one that grows the tag by 20 KB
+// (the audio moves in most formats, and the file is replaced).
+struct Save {
+  const char* name;
+  int32_t failed;
+  std::function<int32_t(const std::string&)> call;
+};
+
+int32_t WriteComment(const std::string& path, size_t bytes) {
+  ob::WriteRecords records;
+  records[ob::kComment] = Set(std::string(bytes, 'c'));
+  const std::string block = ob::EncodeWriteBlock(records);
+  return OV_WriteTags(path.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
+}
+
+const std::vector<Save>& Saves() {
+  static const std::vector<Save> saves = {
+      {"a short title", -5, [](const std::string& p) { return OV_SetTitle(p.c_str(), "Changed"); }},
+      {"a 20 KB comment", -8, [](const std::string& p) { return WriteComment(p, 20000); }}};
+  return saves;
+}
+
+// The names in the file's folder besides the file itself: a temporary file
+// left behind.
+std::vector<std::string> Litter(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(path).parent_path())) {
+    if (entry.path() != path) names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// What one save did when run whole: its writes and the bytes it left.
+struct Recorded {
+  std::string before, after;
+  std::vector<std::string> writes;
+  bool replaces = false;  // through a temporary file and a rename
+};
+
+Recorded Record(const Save& save, const std::string& path) {
+  Recorded r;
+  r.before = ReadBytes(path);
+  orvell_test::Injector count(orvell_test::Injector::Mode::Count);
+  EXPECT_EQ(save.call(path), 1);
+  r.writes = count.names();
+  r.after = ReadBytes(path);
+  r.replaces = std::count(r.writes.begin(), r.writes.end(), "rename") == 1;
+  orvell_test::WriteBytes(path, r.before);
+  return r;
+}
+
+TEST_P(DataSafety, AFailureAtAnyWriteOfASaveLeavesTheFileAsItWas) {
+  for (const Save& save : Saves()) {
+    SCOPED_TRACE(save.name);
+    const std::string path = dir_.Copy(GetParam(), "song." + Extension(GetParam()));
+    const Recorded r = Record(save, path);
+    ASSERT_NE(r.after, r.before);
+    ASSERT_FALSE(r.writes.empty());
+    for (size_t k = 1; k <= r.writes.size(); ++k) {
+      SCOPED_TRACE("write " + std::to_string(k) + ", " + r.writes[k - 1]);
+      int32_t result = 0;
+      {
+        orvell_test::Injector fail(orvell_test::Injector::Mode::Fail, static_cast<int>(k));
+        result = save.call(path);
+        EXPECT_TRUE(fail.fired());
+      }
+      const std::string now = ReadBytes(path);
+      if (result == 1) {
+        // Only what cannot undo a finished save may fail without failing
+        // it: setting the owner (kept where the process may), and the
+        // folder's flush after the rename.
+        EXPECT_TRUE(r.writes[k - 1] == "fchown" ||
+                    (r.writes[k - 1] == "fsync" && k == r.writes.size()));
+        EXPECT_TRUE(now == r.after);
+      } else {
+        EXPECT_EQ(result, save.failed);
+        EXPECT_TRUE(now == r.before) << now.size() << " bytes, were " << r.before.size();
+      }
+      EXPECT_EQ(Litter(path), std::vector<std::string>());
+      orvell_test::WriteBytes(path, r.before);
+    }
+  }
+}
+
+TEST_P(DataSafety, ASaveKilledAtAnyWriteLeavesTheOldOrTheNewBytes) {
+  for (const Save& save : Saves()) {
+    SCOPED_TRACE(save.name);
+    const std::string path = dir_.Copy(GetParam(), "song." + Extension(GetParam()));
+    const Recorded r = Record(save, path);
+    for (size_t k = 1; k <= r.writes.size(); ++k) {
+      SCOPED_TRACE("killed before write " + std::to_string(k) + ", " + r.writes[k - 1]);
+      const pid_t child = fork();
+      ASSERT_GE(child, 0);
+      if (child == 0) {
+        orvell_test::Injector kill(orvell_test::Injector::Mode::Kill, static_cast<int>(k));
+        save.call(path);
+        _exit(3);
+      }
+      int status = 0;
+      ASSERT_EQ(waitpid(child, &status, 0), child);
+      ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+      const std::string now = ReadBytes(path);
+      if (r.replaces) {
+        EXPECT_TRUE(now == r.before || now == r.after) << now.size() << " bytes";
+      } else {
+        // Tag bytes rewritten in place: each byte is the old or the new one,
+        // so the audio, the same in both, is untouched.
+        ASSERT_TRUE(now.size() == r.before.size() || now.size() == r.after.size()) << now.size();
+        size_t mixed = 0;
+        for (size_t i = 0; i < now.size(); ++i) {
+          const bool old_byte = i < r.before.size() && now[i] == r.before[i];
+          const bool new_byte = i < r.after.size() && now[i] == r.after[i];
+          mixed += old_byte || new_byte ? 0 : 1;
+        }
+        EXPECT_EQ(mixed, 0u);
+      }
+      // A killed save may leave its temporary file, under a name that says
+      // whose it is; nothing else.
+      for (const std::string& name : Litter(path)) {
+        EXPECT_EQ(name.rfind(".song." + Extension(GetParam()) + ".orvell-", 0), 0u) << name;
+        std::filesystem::remove(dir_.File(name));
+      }
+      orvell_test::WriteBytes(path, r.before);
+    }
+  }
+}
+
+// Runs call in a child process whose files may not grow past limit bytes
+// (SIGXFSZ ignored, so a write past it fails with EFBIG); its result.
+int32_t UnderFileSizeLimit(rlim_t limit, const std::function<int32_t()>& call) {
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit bound{limit, limit};
+    if (setrlimit(RLIMIT_FSIZE, &bound) != 0) _exit(100);
+    _exit(static_cast<unsigned char>(call()));
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? static_cast<int8_t>(WEXITSTATUS(status)) : -100;
+}
+
+// A file-size limit just above the file's size, and a file system with a
+// few kilobytes free: a comment of 20 KB or 1 MB does not fit, the save
+// reports it, and the file is as it was.
+TEST_P(DataSafety, ASaveThatDoesNotFitOnTheDiskLeavesTheFileAsItWas) {
+  const std::string path = dir_.Copy(GetParam(), "song." + Extension(GetParam()));
+  const std::string before = ReadBytes(path);
+  for (size_t comment : {size_t{20000}, size_t{1} << 20}) {
+    SCOPED_TRACE(comment);
+    EXPECT_EQ(UnderFileSizeLimit(before.size() + 1000, [&] { return WriteComment(path, comment); }), -8);
+    EXPECT_TRUE(ReadBytes(path) == before);
+    EXPECT_EQ(Litter(path), std::vector<std::string>());
+  }
+
+  const std::string mount_point = dir_.File("small");
+  std::filesystem::create_directory(mount_point);
+  const std::string options = "size=" + std::to_string(before.size() + 8192);
+  if (mount("orvell-test", mount_point.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+    GTEST_SKIP() << "no tmpfs can be mounted here: " << std::strerror(errno);
+  }
+  const std::string full = mount_point + "/song." + Extension(GetParam());
+  orvell_test::WriteBytes(full, before);
+  for (size_t comment : {size_t{20000}, size_t{1} << 20}) {
+    EXPECT_EQ(WriteComment(full, comment), -8);
+    EXPECT_TRUE(ReadBytes(full) == before);
+    EXPECT_EQ(Litter(full), std::vector<std::string>());
+  }
+  EXPECT_EQ(umount(mount_point.c_str()), 0);
+}
+
+// A save that replaces the file (a tag grown by 20 KB in front of the
+// audio) keeps what a file is besides its bytes: a symbolic link to it
+// stays a link, a second hard link still names the same, changed file
+// (such a file is written in place, never replaced), and the mode and the
+// owner stay.
+TEST_P(DataSafety, AReplacedFileKeepsItsLinksModeAndOwner) {
+  struct stat before;
+  struct stat after;
+  const std::string extension = Extension(GetParam());
+  const std::string target = dir_.Copy(GetParam(), "target." + extension);
+  const std::string link = dir_.File("link." + extension);
+  ASSERT_EQ(symlink(("target." + extension).c_str(), link.c_str()), 0);
+  ASSERT_EQ(WriteComment(link, 20000), 1);
+  ASSERT_EQ(lstat(link.c_str(), &after), 0);
+  EXPECT_TRUE(S_ISLNK(after.st_mode));
+  EXPECT_EQ(orvell_test::ReadTag(target).comment.size(), 20000u);
+
+  const std::string one = dir_.Copy(GetParam(), "one." + extension);
+  const std::string two = dir_.File("two." + extension);
+  ASSERT_EQ(::link(one.c_str(), two.c_str()), 0);
+  ASSERT_EQ(stat(one.c_str(), &before), 0);
+  ASSERT_EQ(WriteComment(two, 20000), 1);
+  ASSERT_EQ(stat(one.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_nlink, 2u);
+  EXPECT_EQ(orvell_test::ReadTag(one).comment.size(), 20000u);
+  EXPECT_NO_THROW(AudioPayload(ReadBytes(one), extension));
+
+  const std::string owned = dir_.Copy(GetParam(), "owned." + extension);
+  ASSERT_EQ(chmod(owned.c_str(), 0640), 0);
+  const bool root = geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(chown(owned.c_str(), 1234, 5678), 0);
+  }
+  ASSERT_EQ(WriteComment(owned, 20000), 1);
+  ASSERT_EQ(stat(owned.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(std::make_pair(after.st_uid, after.st_gid), std::make_pair(uid_t{1234}, gid_t{5678}));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Formats, DataSafety, ::testing::ValuesIn(SafetyFixtures()),
                          [](const auto& p) {
                            return p.param.substr(0, p.param.find('.')) + "_" + Extension(p.param);
@@ -251,16 +482,26 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
   }
 }
 
-// M4A files that TagLib's save would damage, each from a fixture:
-//   - a chunk-offset table (stco) claiming more entries than its box
+// Files that TagLib's save would damage, each made from a fixture:
+//   - M4A: a chunk-offset table (stco) claiming more entries than its box
 //     holds, which TagLib rewrites when the tag changes size, over the
 //     audio behind the table; the same behind a first box whose 64-bit
 //     length runs far past the end of the file (TagLib's seek past it
-//     fails, and it parses on from just after the header);
-//   - a free box after the tag claiming 64 MB, far beyond the end of the
-//     file, which TagLib pads the new tag out to fill;
-//   - a table as the first box of a movie without a tag, where TagLib
-//     inserts a new tag and then reads the table's count from it.
+//     fails, and it parses on from just after the header); a free box
+//     after the tag claiming 64 MB, which TagLib pads the new tag out to
+//     fill; a table as the first box of a movie without a tag, where
+//     TagLib inserts a new tag and then reads the table's count from it; a
+//     movie box, or the tag's ilst box, of size 0 ("to the end of the
+//     file", legal for the last box), whose size TagLib rewrites as the
+//     growth alone;
+//   - fragmented MP4 whose fragments carry their own base offsets, of
+//     which TagLib moves the first fragment's only;
+//   - WMA whose header object declares size 0 (TagLib's save never ends)
+//     or a size past the end of the file (the audio is cut away);
+//   - an AIFF file cut short, its SSND chunk declaring more than is left
+//     (TagLib writes the FORM size wrong, nothing decodes);
+//   - FLAC in Ogg whose comment is its last metadata block (TagLib before
+//     2.2 clears the last-block flag: the file no longer opens).
 // No writer saves them: each reports a failed save and leaves every byte
 // as it was. Reading them still works.
 // Overwrites bytes from skip bytes after the first find (before it when
@@ -298,38 +539,120 @@ std::string TableFirstInAnUntaggedMovie(std::string bytes) {
   return Overwrite(bytes, "mvhd", 0, "stco");
 }
 
-TEST(DamagedMp4, FilesTagLibsSaveWouldDamageAreNeverSaved) {
+uint32_t SizeAt(const std::string& bytes, size_t at) {
+  return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+         (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint8_t(bytes[at + 3]);
+}
+
+void SetSizeAt(std::string& bytes, size_t at, uint32_t size) {
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(size >> (24 - 8 * i));
+}
+
+// The size field of the last box named name, set to 0; that box must end
+// the file.
+std::string SizeZero(std::string bytes, const std::string& name) {
+  const size_t at = bytes.rfind(name);
+  if (at - 4 + SizeAt(bytes, at - 4) != bytes.size()) throw std::runtime_error(name + " does not end the file");
+  return bytes.replace(at - 4, 4, std::string(4, '\0'));
+}
+
+// An M4A whose tag (an ilst box holding a title) ends the file: TagLib
+// writes it with padding behind, which is cut off here, and the boxes
+// around it shrunk to match.
+std::string TaggedLast(const TempDir& dir) {
+  const std::string path = dir.Copy("silence.m4a", "tagged.m4a");
+  orvell_test::Edit(path, [](TagLib::FileRef& ref) { ref.tag()->setTitle("Tagged"); });
+  std::string bytes = ReadBytes(path);
+  const size_t ilst = bytes.rfind("ilst") - 4;
+  const size_t end = ilst + SizeAt(bytes, ilst);
+  const uint32_t cut = static_cast<uint32_t>(bytes.size() - end);
+  for (const char* parent : {"moov", "udta", "meta"}) {
+    const size_t at = bytes.rfind(parent) - 4;
+    SetSizeAt(bytes, at, SizeAt(bytes, at) - cut);
+  }
+  return bytes.substr(0, end);
+}
+
+// The ASF header object's 64-bit size (16 bytes in), set to size.
+std::string AsfHeaderSize(std::string bytes, uint64_t size) {
+  for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>(size >> (8 * i));
+  return bytes;
+}
+
+TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
+  TempDir scratch;
   const std::string sound = ReadBytes(orvell_test::FixturePath("silence.m4a"));
-  const std::pair<const char*, std::string> cases[] = {
-      {"table too long", InflateChunkOffsets(sound)},
-      {"behind a huge box", HugeFirstBox(InflateChunkOffsets(sound))},
-      {"room past the end", RoomPastTheEnd(sound)},
-      {"table first", TableFirstInAnUntaggedMovie(sound)},
-      {"faststart, table too long",
-       InflateChunkOffsets(ReadBytes(orvell_test::FixturePath("faststart.m4a")))}};
-  for (const auto& [what, bytes] : cases) {
+  const std::string wma = ReadBytes(orvell_test::FixturePath("silence.wma"));
+  const std::string aiff = ReadBytes(orvell_test::FixturePath("silence.aiff"));
+  struct Damaged {
+    const char* what;
+    const char* name;
+    std::string bytes;
+  };
+  const Damaged cases[] = {
+      {"table too long", "damaged.m4a", InflateChunkOffsets(sound)},
+      {"behind a huge box", "damaged.m4a", HugeFirstBox(InflateChunkOffsets(sound))},
+      {"room past the end", "damaged.m4a", RoomPastTheEnd(sound)},
+      {"table first", "damaged.m4a", TableFirstInAnUntaggedMovie(sound)},
+      {"faststart, table too long", "damaged.m4a",
+       InflateChunkOffsets(ReadBytes(orvell_test::FixturePath("faststart.m4a")))},
+      {"movie of size 0", "damaged.m4a", SizeZero(sound, "moov")},
+      {"ilst of size 0", "damaged.m4a", SizeZero(TaggedLast(scratch), "ilst")},
+      {"fragments with base offsets", "fragmented.mp4",
+       ReadBytes(orvell_test::FixturePath("fragmented.mp4"))},
+      {"WMA header of size 0", "damaged.wma", AsfHeaderSize(wma, 0)},
+      {"WMA header past the end", "damaged.wma", AsfHeaderSize(wma, wma.size() + 4000)},
+      {"AIFF cut short", "damaged.aiff", aiff.substr(0, aiff.size() - 100)},
+      {"FLAC in Ogg, comment last", "silence.oga", ReadBytes(orvell_test::FixturePath("silence.oga"))},
+  };
+  for (const Damaged& damaged : cases) {
     bool opens = true;
     TempDir dir;
-    const std::string damaged = dir.File("damaged.m4a");
-    orvell_test::WriteBytes(damaged, bytes);
+    const std::string path = dir.File(damaged.name);
+    orvell_test::WriteBytes(path, damaged.bytes);
     for (const orvell_test::ExportCase& e : orvell_test::AllExports()) {
       if (!e.writes) continue;
-      SCOPED_TRACE(std::string(what) + ": " + e.name);
+      SCOPED_TRACE(std::string(damaged.what) + ": " + e.name);
       // TagLib 2 does not open some of them at all (-3), which keeps them
       // as safe.
-      const int32_t result = orvell_test::CallGood(e, damaged.c_str());
+      const int32_t result = orvell_test::CallGood(e, path.c_str());
       opens = result != -3;
       EXPECT_EQ(result, !opens ? -3 : e.shape == orvell_test::Shape::BulkWrite ? -8 : -5);
       // A comment far larger than any padding makes the tag grow.
-      EXPECT_EQ(OV_SetComment(damaged.c_str(), std::string(5000, 'c').c_str()), opens ? -5 : -3);
-      const std::string now = ReadBytes(damaged);
-      ASSERT_TRUE(now == bytes) << "the file changed; " << now.size() << " bytes, were "
-                                << bytes.size();
+      EXPECT_EQ(OV_SetComment(path.c_str(), std::string(5000, 'c').c_str()), opens ? -5 : -3);
+      const std::string now = ReadBytes(path);
+      ASSERT_TRUE(now == damaged.bytes) << "the file changed; " << now.size() << " bytes, were "
+                                        << damaged.bytes.size();
+      EXPECT_EQ(Litter(path), std::vector<std::string>());
     }
-    EXPECT_EQ(ReadAll(damaged).has_value(), opens) << what;
+    EXPECT_EQ(ReadAll(path).has_value(), opens) << damaged.what;
 #if TAGLIB_MAJOR_VERSION < 2
-    EXPECT_TRUE(opens) << what;
+    EXPECT_TRUE(opens) << damaged.what;
 #endif
+  }
+}
+
+// Values longer than their format's length fields: FLAC's 24-bit block
+// length, the 16-bit lengths of WMA's title, artist and comment. Up to the
+// limit they are saved; past it the save is refused and the file kept.
+TEST(DamagedFiles, ValuesTooLongForTheirFormatAreRefused) {
+  struct Limit {
+    const char* fixture;
+    size_t longest;  // characters that still fit
+  };
+  // FLAC: the comment block holds the vendor string ("ffmpeg") and its
+  // length, the count of fields, the field's length and "COMMENT=".
+  const Limit limits[] = {{"silence.flac", 0xFFFFFF - 4 - 6 - 4 - 4 - 8}, {"silence.wma", 32766}};
+  for (const Limit& limit : limits) {
+    SCOPED_TRACE(limit.fixture);
+    TempDir dir;
+    const std::string path = dir.Copy(limit.fixture);
+    const std::string before = ReadBytes(path);
+    EXPECT_EQ(OV_SetComment(path.c_str(), std::string(limit.longest + 1, 'c').c_str()), -5);
+    EXPECT_EQ(WriteComment(path, limit.longest + 1), -8);
+    ASSERT_TRUE(ReadBytes(path) == before);
+    EXPECT_EQ(OV_SetComment(path.c_str(), std::string(limit.longest, 'c').c_str()), 1);
+    EXPECT_EQ(orvell_test::ReadTag(path).comment.size(), limit.longest);
   }
 }
 

@@ -1,14 +1,20 @@
 // What every export shares: the argument tests and their order, the codes
 // of each family for files that do not open or lack a tag, a failed save,
-// an exception inside TagLib, and the hand-off of text into caller buffers.
+// an exception inside TagLib, the hand-off of text into caller buffers,
+// and the stream every file is read and written through.
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <taglib/tfilestream.h>
 
 #include "frame/frame.h"
 #include "frame/text.h"
+#include "io/file_source.h"
+#include "io/overlay_stream.h"
 #include "orvell.h"
 #include "support/exports_table.h"
 #include "support/fake_file.h"
@@ -216,5 +222,109 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CopyTextOut, RejectsANullBuffer) {
   EXPECT_EQ(orvell::CopyTextOut(TagLib::String("abc"), nullptr, 10), -2);
 }
+
+namespace stream {
+
+// TagLib reads and writes a file only through its IOStream, so Orvell's
+// stream must behave as TagLib's own file stream does, call for call:
+// the same bytes read, the same position and length after every call,
+// the same content at the end. Random calls (seek first, as TagLib does
+// before it reads or writes) on the same file, both ways; Orvell's writes
+// stay in memory, TagLib's go to a copy of the file.
+TEST(OverlayStream, BehavesAsTagLibsFileStream) {
+  TempDir dir;
+  std::mt19937 random(20261208);
+  const std::string original = orvell_test::ReadBytes(orvell_test::FixturePath("silence.ogg"));
+  auto any = [&](size_t n) { return static_cast<long>(std::uniform_int_distribution<size_t>(0, n)(random)); };
+  for (int round = 0; round < 40; ++round) {
+    const std::string theirs_path = dir.File("theirs.ogg");
+    const std::string ours_path = dir.File("ours.ogg");
+    orvell_test::WriteBytes(theirs_path, original);
+    orvell_test::WriteBytes(ours_path, original);
+    TagLib::FileStream theirs(theirs_path.c_str());
+    orvell::io::FileSource source(ours_path.c_str());
+    orvell::io::OverlayStream ours(source);
+    ASSERT_FALSE(ours.readOnly());
+    for (int step = 0; step < 60; ++step) {
+      SCOPED_TRACE("round " + std::to_string(round) + ", step " + std::to_string(step));
+      const long size = static_cast<long>(theirs.length());
+      ASSERT_EQ(static_cast<long>(ours.length()), size);
+      const long at = any(static_cast<size_t>(size) + 100);
+      const TagLib::ByteVector data(static_cast<unsigned int>(any(3000)), static_cast<char>('a' + step % 26));
+      switch (any(6)) {
+        case 0: {
+          const long offset = any(200) - 100;
+          theirs.seek(offset, TagLib::IOStream::Current);
+          ours.seek(offset, TagLib::IOStream::Current);
+          break;
+        }
+        case 1: {
+          const unsigned long length = static_cast<unsigned long>(any(6000));
+          theirs.seek(at);
+          ours.seek(at);
+          ASSERT_EQ(ours.readBlock(length), theirs.readBlock(length));
+          break;
+        }
+        case 2:
+          theirs.seek(at);
+          ours.seek(at);
+          theirs.writeBlock(data);
+          ours.writeBlock(data);
+          break;
+        case 3: {
+          const unsigned long replace = static_cast<unsigned long>(any(3000));
+          theirs.insert(data, static_cast<unsigned long>(std::min(at, size)), replace);
+          ours.insert(data, static_cast<unsigned long>(std::min(at, size)), replace);
+          break;
+        }
+        case 4: {
+          const unsigned long length = static_cast<unsigned long>(any(3000));
+          theirs.removeBlock(static_cast<unsigned long>(std::min(at, size)), length);
+          ours.removeBlock(static_cast<unsigned long>(std::min(at, size)), length);
+          break;
+        }
+        case 5:
+          theirs.truncate(at);
+          ours.truncate(at);
+          break;
+        default: {
+          const long offset = -any(100);
+          theirs.seek(offset, TagLib::IOStream::End);
+          ours.seek(offset, TagLib::IOStream::End);
+          break;
+        }
+      }
+      ASSERT_EQ(static_cast<long>(ours.tell()), static_cast<long>(theirs.tell()));
+    }
+    ASSERT_EQ(static_cast<long>(ours.length()), static_cast<long>(theirs.length()));
+    std::string content(static_cast<size_t>(ours.Size()), '\0');
+    ASSERT_EQ(ours.ReadAt(0, content.size(), content.data()), content.size());
+    theirs.seek(0);
+    EXPECT_TRUE(content == std::string(theirs.readBlock(static_cast<unsigned long>(theirs.length())).data(),
+                                       static_cast<size_t>(theirs.length())));
+    // The file under Orvell's stream was never touched.
+    EXPECT_TRUE(orvell_test::ReadBytes(ours_path) == original);
+  }
+}
+
+// A save that never ends, writing on and on, is stopped at the limit: the
+// writes past it are dropped and the stream says so.
+TEST(OverlayStream, StopsTakingWritesPastItsLimit) {
+  TempDir dir;
+  const std::string path = dir.Copy("silence.flac");
+  orvell::io::FileSource source(path.c_str());
+  orvell::io::OverlayStream stream(source);
+  stream.LimitWrites(10000);
+  const TagLib::ByteVector block(1000, 'x');
+  for (int i = 0; i < 10; ++i) stream.writeBlock(block);
+  EXPECT_FALSE(stream.Overflowed());
+  stream.writeBlock(block);
+  EXPECT_TRUE(stream.Overflowed());
+  const long size = static_cast<long>(stream.length());
+  stream.insert(block, 0, 0);
+  EXPECT_EQ(static_cast<long>(stream.length()), size);
+}
+
+}  // namespace stream
 
 }  // namespace

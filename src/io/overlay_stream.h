@@ -47,7 +47,7 @@ class OverlayStream final : public TagLib::IOStream, public Content {
   void removeBlock(StreamStart start, StreamLength length) override;
   bool readOnly() const override;
   bool isOpen() const override { return true; }
-  void seek(StreamOffset offset, Position p) override;
+  void seek(StreamOffset offset, Position p = Beginning) override;
   void clear() override {}
   StreamOffset tell() const override { return static_cast<StreamOffset>(position_); }
   StreamOffset length() override { return static_cast<StreamOffset>(size_); }
