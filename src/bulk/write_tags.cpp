@@ -104,16 +104,19 @@ void ApplyDiscPair(const WriteItems& items, TagLib::PropertyMap& map) {
 }
 
 // Records 0, 1, 3, 4, 5 and 8, after the property map so that they win
-// over whatever the map carried for the same fields.
-void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag) {
+// over whatever the map carried for the same fields; each is noted in
+// written, to be read back after the save.
+void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag, io::Written& written) {
   for (size_t i = 0; i < kWriteRecordCount; ++i) {
     const FieldEntry& entry = FieldAt(i);
     const WriteItem& item = items[i];
     if (item.action == kKeep) continue;
     if (entry.source == FieldSource::TagText) {
       (tag.*entry.write)(item.action == kSet ? Text(item) : TagLib::String());
+      written.Text(entry.read);
     } else if (entry.source == FieldSource::TagYear) {
       tag.setYear(item.action == kSet ? static_cast<unsigned int>(Number(item)) : 0u);
+      written.year = true;
     }
   }
 }
@@ -134,8 +137,10 @@ int32_t WriteTags(const char* path, const char* block, int32_t size) {
         ApplyDiscPair(items, map);
         file.SetProperties(map);
       }
-      ApplyTagFields(items, tag);
-      return SaveOnce(file, kWriteSaveFailed, static_cast<size_t>(size));
+      io::Written written{static_cast<size_t>(size)};
+      written.track = items[static_cast<size_t>(TagField::Track)].action == kSet;
+      ApplyTagFields(items, tag, written);
+      return SaveOnce(file, kWriteSaveFailed, written);
     });
   });
 }

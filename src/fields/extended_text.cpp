@@ -45,7 +45,7 @@ int32_t SetPropertyText(const char* path, const char* text, const char* key) {
       TagLib::PropertyMap map = file.Properties();
       ReplaceOrErase(map, key, text);
       file.SetProperties(map);
-      return SaveOnce(file, kSaveFailed, std::strlen(text));
+      return SaveOnce(file, kSaveFailed, io::Written{std::strlen(text)});
     });
   });
 }
@@ -63,7 +63,7 @@ int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
         ReplaceOrErase(map, kAlbumArtist, text);
         file.SetProperties(map);
       }
-      return SaveOnce(file, kSaveFailed, 2 * std::strlen(text));
+      return SaveOnce(file, kSaveFailed, io::Written{2 * std::strlen(text)}.Text(&TagLib::Tag::artist));
     });
   });
 }

@@ -34,6 +34,13 @@ int32_t GetHalf(const char* path, const char* key, Half half) {
   });
 }
 
+// A track number set must read back through the generic tag.
+io::Written Written(const char* key, Half half) {
+  io::Written written{sizeof(int32_t)};
+  written.track = key == kTrackKey && half == Half::First;
+  return written;
+}
+
 int32_t SetHalf(const char* path, int32_t value, const char* key, Half half) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
@@ -46,7 +53,7 @@ int32_t SetHalf(const char* path, int32_t value, const char* key, Half half) {
       (half == Half::First ? first : second) = value;
       StoreOrErase(map, key, FormatNumberPair(first, second));
       file.SetProperties(map);
-      return SaveOnce(file, kSaveFailed, sizeof value);
+      return SaveOnce(file, kSaveFailed, Written(key, half));
     });
   });
 }

@@ -24,13 +24,13 @@ int32_t GetTagText(const char* path, char* buffer, int32_t size, TextReader read
   });
 }
 
-int32_t SetTagText(const char* path, const char* text, TextWriter write) {
+int32_t SetTagText(const char* path, const char* text, TextWriter write, TextReader read) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
       (tag.*write)(Utf8(text));
-      return SaveOnce(file, kSaveFailed, std::strlen(text));
+      return SaveOnce(file, kSaveFailed, io::Written{std::strlen(text)}.Text(read));
     });
   });
 }
@@ -69,19 +69,19 @@ int32_t OV_GetComment(const char* path, char* buffer, int32_t size) {
 }
 
 int32_t OV_SetTitle(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setTitle);
+  return SetTagText(path, text, &Tag::setTitle, &Tag::title);
 }
 int32_t OV_SetArtist(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setArtist);
+  return SetTagText(path, text, &Tag::setArtist, &Tag::artist);
 }
 int32_t OV_SetAlbum(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setAlbum);
+  return SetTagText(path, text, &Tag::setAlbum, &Tag::album);
 }
 int32_t OV_SetGenre(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setGenre);
+  return SetTagText(path, text, &Tag::setGenre, &Tag::genre);
 }
 int32_t OV_SetComment(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setComment);
+  return SetTagText(path, text, &Tag::setComment, &Tag::comment);
 }
 
 int32_t OV_GetYear(const char* path) { return GetTagNumber(path, &Tag::year); }
@@ -94,7 +94,9 @@ int32_t OV_SetYear(const char* path, int32_t year) {
     if (year < 0) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
       tag.setYear(static_cast<unsigned int>(year));
-      return SaveOnce(file, kSaveFailed, sizeof year);
+      io::Written written{sizeof year};
+      written.year = true;
+      return SaveOnce(file, kSaveFailed, written);
     });
   });
 }

@@ -1,7 +1,6 @@
 #include "frame/frame.h"
 
 #include "frame/taglib_seam.h"
-#include "io/checked_save.h"
 #include "io/nesting.h"
 
 namespace orvell {
@@ -21,7 +20,7 @@ TagLib::FileRef Open(io::FileSource& source, io::OverlayStream& stream) {
 
 OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(Open(source_, stream_)) {}
 
-bool OpenFile::Save(size_t input_bytes) { return io::SaveChecked(ref_, stream_, input_bytes); }
+bool OpenFile::Save(const io::Written& written) { return io::SaveChecked(ref_, stream_, written); }
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 

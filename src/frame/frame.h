@@ -13,6 +13,7 @@
 #include <taglib/tstring.h>
 #include <taglib/tstringlist.h>
 
+#include "io/checked_save.h"
 #include "io/file_source.h"
 #include "io/overlay_stream.h"
 
@@ -64,10 +65,10 @@ class OpenFile {
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
   void SetProperties(const TagLib::PropertyMap& map);
-  // Saves the changes made through this file, input_bytes being the size
-  // of what the caller asked to write. True only when the file on disk now
-  // holds them, whole; false leaves it as it was (see io/checked_save.h).
-  bool Save(size_t input_bytes);
+  // Saves the changes made through this file, written saying what the
+  // caller asked for. True only when the file on disk now holds them,
+  // whole; false leaves it as it was (see io/checked_save.h).
+  bool Save(const io::Written& written);
 
  private:
   // Declared in this order so that TagLib's file goes first, then the
@@ -106,10 +107,9 @@ int32_t WithAudio(const char* path, Family family, Work&& work) {
   return work(*audio);
 }
 
-// The one save of a setter; input_bytes is the size of what the caller
-// asked to write.
-inline int32_t SaveOnce(OpenFile& file, int32_t failed, size_t input_bytes) {
-  return file.Save(input_bytes) ? kSaved : failed;
+// The one save of a setter.
+inline int32_t SaveOnce(OpenFile& file, int32_t failed, const io::Written& written) {
+  return file.Save(written) ? kSaved : failed;
 }
 
 // Caller text (NUL-terminated UTF-8) as a TagLib string.

@@ -17,14 +17,32 @@
 #include <cstddef>
 
 #include <taglib/fileref.h>
+#include <taglib/tag.h>
 
 #include "io/overlay_stream.h"
 
 namespace orvell::io {
 
-// Saves ref, which was opened over stream; input_bytes is the size of what
-// the caller asked to write. True when the file holds the new content.
-bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, size_t input_bytes);
+// What a call asked to write: its size, and the generic tag fields it set
+// or cleared, which must read back from the new content as the file's tag
+// shows them before the save.
+struct Written {
+  using Reader = TagLib::String (TagLib::Tag::*)() const;
+  size_t bytes = 0;
+  Reader texts[5] = {};
+  size_t text_count = 0;
+  bool year = false;
+  bool track = false;
+
+  Written& Text(Reader reader) {
+    if (text_count < 5) texts[text_count++] = reader;
+    return *this;
+  }
+};
+
+// Saves ref, which was opened over stream. True when the file holds the
+// new content.
+bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const Written& written);
 
 }  // namespace orvell::io
 

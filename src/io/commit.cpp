@@ -103,39 +103,75 @@ bool TouchesAudio(const AudioMap& audio, int64_t offset, int64_t end) {
   return false;
 }
 
+// How many of the length bytes at at in the file and in bytes are the
+// same, from their start; -1 when the file cannot be read. Compared in
+// place in the file's blocks, in runs and then byte by byte.
+int64_t SamePrefix(FileSource& source, int64_t at, const char* bytes, int64_t length) {
+  constexpr size_t kRun = 64;
+  int64_t n = 0;
+  while (n < length) {
+    size_t available = 0;
+    const char* old = source.Peek(at + n, static_cast<size_t>(length - n), available);
+    if (old == nullptr) return -1;
+    size_t i = 0;
+    while (i + kRun <= available && std::memcmp(old + i, bytes + n + i, kRun) == 0) i += kRun;
+    while (i < available && old[i] == bytes[n + i]) ++i;
+    n += static_cast<int64_t>(i);
+    if (i < available) break;
+  }
+  return n;
+}
+
+// The same from their end, looking no further back than from.
+int64_t SameSuffix(FileSource& source, int64_t at, const char* bytes, int64_t from, int64_t length) {
+  int64_t n = 0;
+  while (length - n > from) {
+    // A byte at a time from the end is enough: TagLib rewrites whole tags,
+    // whose ends rarely match for long.
+    size_t available = 0;
+    const char* old = source.Peek(at + length - n - 1, 1, available);
+    if (old == nullptr || *old != bytes[length - n - 1]) break;
+    ++n;
+  }
+  return n;
+}
+
 struct Change {
   int64_t offset;
-  std::string bytes;  // the new bytes
+  const char* bytes;  // the new bytes
+  int64_t length;
 };
 
+// Whether every byte of the file that is in the new content is where it
+// was: then only what TagLib wrote needs writing.
+bool NothingMoved(const OverlayStream& stream) {
+  for (const auto& [at, piece] : stream.Pieces()) {
+    if (piece.kind == Piece::Kind::File && !IsIdentity(at, piece)) return false;
+  }
+  return true;
+}
+
 // The bytes of the new content that differ from the file at the same
-// place, when nothing of the file moved; nothing when something did.
-std::optional<std::vector<Change>> ChangesInPlace(OverlayStream& stream) {
+// place, when nothing of the file moved. zeros holds the bytes of runs of
+// zeros (a write past the end).
+std::optional<std::vector<Change>> ChangesInPlace(OverlayStream& stream, std::string& zeros) {
   FileSource& source = stream.Source();
+  int64_t zero_bytes = 0;
+  for (const auto& [at, piece] : stream.Pieces()) {
+    if (piece.kind == Piece::Kind::Zeros) zero_bytes = std::max(zero_bytes, piece.length);
+  }
+  zeros.assign(static_cast<size_t>(zero_bytes), '\0');
   std::vector<Change> changes;
   for (const auto& [at, piece] : stream.Pieces()) {
-    if (piece.kind == Piece::Kind::File) {
-      if (!IsIdentity(at, piece)) return std::nullopt;
-      continue;
-    }
-    Change change{at, std::string(static_cast<size_t>(piece.length), '\0')};
-    if (piece.kind == Piece::Kind::Written) {
-      std::memcpy(change.bytes.data(), stream.WrittenBytes(piece), change.bytes.size());
-    }
+    if (piece.kind == Piece::Kind::File) continue;
+    const char* bytes = piece.kind == Piece::Kind::Written ? stream.WrittenBytes(piece) : zeros.data();
     // Leave out what TagLib wrote over the file with the bytes it held.
     const int64_t overlap = std::max<int64_t>(0, std::min(piece.length, source.Size() - at));
-    std::string old(static_cast<size_t>(overlap), '\0');
-    if (source.ReadAt(at, old.size(), old.data()) != old.size()) return std::nullopt;
-    size_t first = 0;
-    while (first < old.size() && old[first] == change.bytes[first]) ++first;
-    size_t last = change.bytes.size();
-    if (last == old.size()) {
-      while (last > first && old[last - 1] == change.bytes[last - 1]) --last;
-    }
-    if (first == last) continue;
-    change.bytes = change.bytes.substr(first, last - first);
-    change.offset += static_cast<int64_t>(first);
-    changes.push_back(std::move(change));
+    const int64_t first = SamePrefix(source, at, bytes, overlap);
+    if (first < 0) return std::nullopt;
+    int64_t last = piece.length;
+    if (last == overlap) last -= SameSuffix(source, at, bytes, first, overlap);
+    if (first < last) changes.push_back({at + first, bytes + first, last - first});
   }
   return changes;
 }
@@ -146,25 +182,22 @@ bool WriteInPlace(FileSource& source, const std::vector<Change>& changes, int64_
   const int descriptor = source.WriteDescriptor();
   const int64_t old_size = source.Size();
   if (descriptor < 0 || !Reserve(descriptor, old_size, new_size - old_size, false)) return false;
-  std::vector<Change> saved;
+  // What the changes write over, to be written back if a write fails.
+  std::vector<std::pair<int64_t, std::string>> saved;
   for (const Change& change : changes) {
-    const int64_t overlap =
-        std::max<int64_t>(0, std::min<int64_t>(change.bytes.size(), old_size - change.offset));
-    Change old{change.offset, std::string(static_cast<size_t>(overlap), '\0')};
-    if (source.ReadAt(old.offset, old.bytes.size(), old.bytes.data()) != old.bytes.size()) {
-      return false;
-    }
-    saved.push_back(std::move(old));
+    const int64_t overlap = std::max<int64_t>(0, std::min(change.length, old_size - change.offset));
+    std::string old(static_cast<size_t>(overlap), '\0');
+    if (source.ReadAt(change.offset, old.size(), old.data()) != old.size()) return false;
+    saved.emplace_back(change.offset, std::move(old));
   }
   bool done = true;
   for (const Change& change : changes) {
-    done = done && WriteAll(descriptor, change.bytes.data(),
-                            static_cast<int64_t>(change.bytes.size()), change.offset);
+    done = done && WriteAll(descriptor, change.bytes, change.length, change.offset);
   }
   if (done && new_size < old_size) done = ftruncate(descriptor, static_cast<off_t>(new_size)) == 0;
   if (done) return true;
-  for (const Change& old : saved) {
-    WriteAll(descriptor, old.bytes.data(), static_cast<int64_t>(old.bytes.size()), old.offset);
+  for (const auto& [offset, old] : saved) {
+    WriteAll(descriptor, old.data(), static_cast<int64_t>(old.size()), offset);
   }
   if (ftruncate(descriptor, static_cast<off_t>(old_size)) != 0) {
     // Nothing more can be done; the bytes are back, the size may not be.
@@ -193,7 +226,8 @@ bool RewriteInPlace(OverlayStream& stream) {
       source.ReadAt(first, old.size(), old.data()) != old.size()) {
     return false;
   }
-  return WriteInPlace(source, {Change{first, std::move(fresh)}}, new_size);
+  return WriteInPlace(source, {Change{first, fresh.data(), static_cast<int64_t>(fresh.size())}},
+                      new_size);
 }
 
 // Writes the content to a new file in the folder of target and renames it
@@ -258,12 +292,13 @@ bool Commit(OverlayStream& stream, Container container, const std::optional<Audi
   // Tag bytes that change where they are, away from the audio, are written
   // in place. Ogg pages hold a checksum of everything on them, so any
   // change to one is made whole or not at all.
-  if (old && container != Container::Ogg && container != Container::OggFlac) {
-    if (const auto changes = ChangesInPlace(stream)) {
+  if (old && container != Container::Ogg && container != Container::OggFlac &&
+      NothingMoved(stream)) {
+    std::string zeros;
+    if (const auto changes = ChangesInPlace(stream, zeros)) {
       bool away = !TouchesAudio(*old, stream.Size(), source.Size());
       for (const Change& change : *changes) {
-        away = away && !TouchesAudio(*old, change.offset,
-                                     change.offset + static_cast<int64_t>(change.bytes.size()));
+        away = away && !TouchesAudio(*old, change.offset, change.offset + change.length);
       }
       if (away) return WriteInPlace(source, *changes, stream.Size());
     }

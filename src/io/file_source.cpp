@@ -13,14 +13,13 @@ namespace orvell::io {
 namespace {
 
 // TagLib reads a file in pieces of a few bytes to a few kilobytes, seeking
-// back and forth; blocks of this size serve most files with one read.
-constexpr int64_t kBlockSize = 64 * 1024;
+// back and forth; blocks of kBlockSize serve most files with one read.
 // Enough for the places TagLib visits in one call (the start of the file,
 // its end, a tag in between) while a walk through a long file stays small.
 constexpr size_t kMaxBlocks = 16;
 // Reads this long (a large picture, say) go straight to the caller's
 // memory instead of through the blocks.
-constexpr size_t kDirectRead = 4 * kBlockSize;
+constexpr size_t kDirectRead = 4 * 64 * 1024;
 
 // Never wait on the file, never take it as a controlling terminal.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -96,10 +95,20 @@ size_t FileSource::ReadAt(int64_t position, size_t size, char* out) {
     const int64_t offset = at - block.index * kBlockSize;
     if (offset >= block.length) break;  // the file ended early, or a read failed
     const size_t n = std::min(size - copied, static_cast<size_t>(block.length - offset));
-    std::memcpy(out + copied, block.bytes.get() + offset, n);
+    CopyBytes(out + copied, block.bytes + offset, n);
     copied += n;
   }
   return copied;
+}
+
+const char* FileSource::Peek(int64_t position, size_t size, size_t& available) {
+  available = 0;
+  if (descriptor_ < 0 || position < 0 || position >= size_) return nullptr;
+  const Block& block = Fetch(position / kBlockSize);
+  const int64_t offset = position - block.index * kBlockSize;
+  if (offset >= block.length) return nullptr;
+  available = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), block.length - offset));
+  return block.bytes + offset;
 }
 
 const FileSource::Block& FileSource::Fetch(int64_t index) {
@@ -113,16 +122,21 @@ const FileSource::Block& FileSource::Fetch(int64_t index) {
   Block* slot = nullptr;
   if (blocks_.size() < kMaxBlocks) {
     slot = &blocks_.emplace_back();
+    if (blocks_.size() == 1) {
+      slot->bytes = first_block_;
+    } else {
+      slot->owned.reset(new char[kBlockSize]);
+      slot->bytes = slot->owned.get();
+    }
   } else {
     slot = &*std::min_element(blocks_.begin(), blocks_.end(),
                               [](const Block& a, const Block& b) { return a.used < b.used; });
   }
   const int64_t start = index * kBlockSize;
   const size_t wanted = static_cast<size_t>(std::min(kBlockSize, size_ - start));
-  if (!slot->bytes) slot->bytes.reset(new char[kBlockSize]);
   slot->index = index;
   slot->used = clock_;
-  slot->length = static_cast<int64_t>(ReadFully(descriptor_, start, wanted, slot->bytes.get()));
+  slot->length = static_cast<int64_t>(ReadFully(descriptor_, start, wanted, slot->bytes));
   return *slot;
 }
 

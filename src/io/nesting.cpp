@@ -21,10 +21,17 @@ bool IsOneOf(const std::string& word, std::initializer_list<const char*> words) 
 
 // TagLib takes a file for MP4 by these extensions, or by an "ftyp" box
 // when it looks at the content.
-bool MayBeMp4(Content& content, const std::string& extension) {
-  if (IsOneOf(extension, {"m4a", "m4r", "m4b", "m4p", "mp4", "3g2", "m4v"})) return true;
-  char head[8];
-  return content.ReadAt(0, 8, head) == 8 && std::memcmp(head + 4, "ftyp", 4) == 0;
+bool MayBeMp4(const char* head, const std::string& extension) {
+  return IsOneOf(extension, {"m4a", "m4r", "m4b", "m4p", "mp4", "3g2", "m4v"}) ||
+         std::memcmp(head + 4, "ftyp", 4) == 0;
+}
+
+// Containers whose chunks may hold ID3v2 tags.
+bool IsChunked(const char* head) {
+  for (const char* magic : {"RIFF", "RF64", "FORM", "FRM8", "DSD "}) {
+    if (std::memcmp(head, magic, 4) == 0) return true;
+  }
+  return false;
 }
 
 // TagLib's MPEG reader looks for an ID3v2 tag past junk for these
@@ -91,10 +98,17 @@ bool ChaptersNestTooDeep(Content& content, const Span& tag) {
 
 bool NestsTooDeep(Content& content, const std::string& path) {
   const std::string extension = ExtensionOf(path);
-  if (MayBeMp4(content, extension) && !WalkMp4(content, [](const Mp4Box&) {})) return true;
+  char head[8] = {};
+  content.ReadAt(0, sizeof head, head);
+  if (MayBeMp4(head, extension) && !WalkMp4(content, [](const Mp4Box&) {})) return true;
 
-  std::vector<Span> tags = ChunkId3v2(content);
-  tags.push_back(MayBeMpeg(extension) ? MpegId3v2(content) : Id3v2At(content, 0));
+  std::vector<Span> tags;
+  if (IsChunked(head)) tags = ChunkId3v2(content);
+  if (std::memcmp(head, "ID3", 3) == 0) {
+    tags.push_back(Id3v2At(content, 0));
+  } else if (MayBeMpeg(extension)) {
+    tags.push_back(MpegId3v2(content));
+  }
   for (const Span& tag : tags) {
     if (ChaptersNestTooDeep(content, tag)) return true;
   }

@@ -39,7 +39,7 @@ size_t OverlayStream::ReadAt(int64_t position, size_t size, char* out) {
         break;
       }
       case Piece::Kind::Written:
-        std::memcpy(out + done, written_->data() + piece.source + from, n);
+        CopyBytes(out + done, written_->data() + piece.source + from, n);
         break;
       case Piece::Kind::Zeros:
         std::memset(out + done, 0, n);

@@ -116,12 +116,35 @@ bool AsfFits(TagLib::ASF::File& file, Content& content) {
   return true;
 }
 
+// More than the bytes a picture block takes.
+int64_t PictureBound(const TagLib::FLAC::Picture& picture) {
+  return 32 + static_cast<int64_t>(picture.data().size()) +
+         3 * static_cast<int64_t>(picture.mimeType().size() + picture.description().size());
+}
+
 bool FlacBlocksFit(TagLib::FLAC::File& file) {
+  // Rendering a block only to measure it costs as much as the save; a
+  // bound on its size does, except near the limit: a UTF-16 unit takes at
+  // most 3 bytes of UTF-8, a picture in a comment a third more in base64.
   if (TagLib::Ogg::XiphComment* comment = file.xiphComment(false)) {
-    if (static_cast<int64_t>(comment->render(false).size()) > kFlacBlockMax) return false;
+    int64_t bound = 8 + 3 * static_cast<int64_t>(comment->vendorID().size());
+    for (const auto& field : comment->fieldListMap()) {
+      for (const TagLib::String& value : field.second) {
+        bound += 5 + 3 * static_cast<int64_t>(field.first.size() + value.size());
+      }
+    }
+    for (const TagLib::FLAC::Picture* picture : comment->pictureList()) {
+      bound += 32 + 2 * PictureBound(*picture);
+    }
+    if (bound > kFlacBlockMax && static_cast<int64_t>(comment->render(false).size()) > kFlacBlockMax) {
+      return false;
+    }
   }
   for (const TagLib::FLAC::Picture* picture : file.pictureList()) {
-    if (static_cast<int64_t>(picture->render().size()) > kFlacBlockMax) return false;
+    if (PictureBound(*picture) > kFlacBlockMax &&
+        static_cast<int64_t>(picture->render().size()) > kFlacBlockMax) {
+      return false;
+    }
   }
   return true;
 }
