@@ -39,13 +39,53 @@
  *   the path first, then the buffer, text, number or block.
  *
  *   A file "did not open" when it is missing, unreadable, or of a type
- *   TagLib does not handle. A format that cannot store a particular field
+ *   TagLib does not handle. Only regular files are opened (symbolic links
+ *   are followed): a FIFO, socket, device or directory is reported as not
+ *   opened at once, without being opened. A file whose MP4 boxes or ID3v2
+ *   chapter frames nest deeper than TagLib can follow without running out
+ *   of stack (100 boxes, 64 chapter frames; real files nest a few levels)
+ *   is not opened either. A format that cannot store a particular field
  *   silently drops it: setters report only whether the save succeeded.
- *   A setter reports a failed save, and leaves the file as it was, when
- *   TagLib's save would damage the file: an MP4 file whose chunk-offset
- *   tables do not fit their boxes, or whose movie holds a box running past
- *   the end of the file.
  *
+ * SAVES
+ *   A save either completes with the whole new file on disk, or reports
+ *   the save-failed code (-5 from a setter, -8 from OV_WriteTags) and
+ *   leaves the file byte for byte as it was. TagLib's writes are kept in
+ *   memory; before any byte reaches the disk, the new content is opened
+ *   again through TagLib and must be the same kind of file, with the same
+ *   duration, sample rate and channels, the tag fields the call wrote
+ *   reading back as set, and the same audio bytes (in MP4 files, chunk
+ *   offsets still pointing at them). Space is reserved before anything is
+ *   written and every write is checked, so a full disk, a file-size limit
+ *   or an I/O error fails the save cleanly.
+ *
+ *   Where the audio stays in place and only tag bytes change, they are
+ *   written in place; otherwise the new content is written to a temporary
+ *   file beside the original (named ".NAME.orvell-XXXXXX"), flushed and
+ *   renamed over it, keeping its mode and, where the process may, its
+ *   owner. A save killed at any moment (a crash, a power cut) then leaves
+ *   the old file or the new one; a save made in place may leave tag bytes
+ *   half written, never audio. A file with several hard links, or in a
+ *   folder where no temporary file can be made, is rewritten in place
+ *   instead, after the same checks.
+ *
+ *   The save is refused, with the file unchanged, when:
+ *     - the new content would not read back as described above (for
+ *       instance an M4A track number above 32767, which MP4 cannot hold);
+ *     - TagLib's save is known to damage such a file: an MP4 file whose
+ *       chunk-offset tables do not fit their boxes, whose movie holds a
+ *       box running past the end of the file or declaring size 0, or
+ *       whose fragments carry base offsets TagLib would not move; a WMA
+ *       file whose header object is of size 0 or runs past the end; a WAV
+ *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg,
+ *       with TagLib before 2.2, when its comment is missing or is the last
+ *       metadata block;
+ *     - a value does not fit its format: a FLAC comment or picture block
+ *       over 16,777,215 bytes, a WMA title, artist, comment, copyright or
+ *       rating over 32,766 UTF-16 units;
+ *     - the file would grow by more than 16 MiB beyond four times what
+ *       the call asked to write.
+
  * THREADS
  *   The library keeps no state between calls and takes no locks. Calls on
  *   different files are independent, from the first call of the process
@@ -121,7 +161,7 @@ OV_API int32_t OV_GetComment(const char *path, char *buffer, int32_t size);
  *    -2  text NULL
  *    -3  the file did not open
  *    -4  the file has no tag
- *    -5  the save failed
+ *    -5  the save failed or was refused; the file is as it was (see SAVES)
  *    -9  unexpected internal failure
  */
 OV_API int32_t OV_SetTitle(const char *path, const char *text);
@@ -153,7 +193,7 @@ OV_API int32_t OV_GetTrack(const char *path);
  *    -2  year negative (the file is not opened)
  *    -3  the file did not open
  *    -4  the file has no tag
- *    -5  the save failed
+ *    -5  the save failed or was refused; the file is as it was (see SAVES)
  *    -9  unexpected internal failure
  */
 OV_API int32_t OV_SetYear(const char *path, int32_t year);
@@ -225,7 +265,7 @@ OV_API int32_t OV_GetConductor(const char *path, char *buffer, int32_t size);
  *    -1  path NULL or empty
  *    -2  text NULL
  *    -3  the file did not open
- *    -5  the save failed
+ *    -5  the save failed or was refused; the file is as it was (see SAVES)
  *    -9  unexpected internal failure
  */
 OV_API int32_t OV_SetAlbumArtist(const char *path, const char *text);
@@ -245,7 +285,7 @@ OV_API int32_t OV_SetConductor(const char *path, const char *text);
  *    -2  text NULL
  *    -3  the file did not open
  *    -4  the file has no tag
- *    -5  the save failed
+ *    -5  the save failed or was refused; the file is as it was (see SAVES)
  *    -9  unexpected internal failure
  */
 OV_API int32_t OV_SetArtistSync(const char *path, const char *text, int32_t flag);
@@ -300,7 +340,7 @@ OV_API int32_t OV_GetDiscTotal(const char *path);
  *    -1  path NULL or empty
  *    -2  value negative (the file is not opened)
  *    -3  the file did not open
- *    -5  the save failed
+ *    -5  the save failed or was refused; the file is as it was (see SAVES)
  *    -9  unexpected internal failure
  */
 OV_API int32_t OV_SetTrack(const char *path, int32_t value);
@@ -458,7 +498,7 @@ OV_API int32_t OV_ReadTags(const char *path, char *buffer, int32_t size);
  *    -6  an action byte other than "0", "1" or "2"
  *    -7  a set of fields 8 to 12 with an empty value, a byte other than a
  *        digit, or a value above 2147483647
- *    -8  the save failed
+ *    -8  the save failed or was refused; the file is as it was (see SAVES)
  *    -9  unexpected internal failure
  *
  * A format that cannot store a field drops it silently; only the save
