@@ -152,26 +152,56 @@ bool NothingMoved(const OverlayStream& stream) {
 }
 
 // The bytes of the new content that differ from the file at the same
-// place, when nothing of the file moved. zeros holds the bytes of runs of
-// zeros (a write past the end).
-std::optional<std::vector<Change>> ChangesInPlace(OverlayStream& stream, std::string& zeros) {
+// place, when nothing of the file moved. What lies past the end of the
+// file is one change, so that the file grows by one write; its bytes are
+// kept in tail.
+std::optional<std::vector<Change>> ChangesInPlace(OverlayStream& stream, std::string& tail) {
   FileSource& source = stream.Source();
-  int64_t zero_bytes = 0;
-  for (const auto& [at, piece] : stream.Pieces()) {
-    if (piece.kind == Piece::Kind::Zeros) zero_bytes = std::max(zero_bytes, piece.length);
-  }
-  zeros.assign(static_cast<size_t>(zero_bytes), '\0');
+  const int64_t end = source.Size();
   std::vector<Change> changes;
+  std::string zeros;
+  // tail never moves once changes point into it.
+  size_t room = static_cast<size_t>(std::max<int64_t>(0, stream.Size() - end));
   for (const auto& [at, piece] : stream.Pieces()) {
-    if (piece.kind == Piece::Kind::File) continue;
+    if (piece.kind == Piece::Kind::Zeros && at < end) room += static_cast<size_t>(piece.length);
+  }
+  tail.reserve(room);
+  for (const auto& [at, piece] : stream.Pieces()) {
+    if (piece.kind == Piece::Kind::File || at >= end) continue;
+    const int64_t length = std::min(piece.length, end - at);
+    if (piece.kind == Piece::Kind::Zeros) zeros.assign(static_cast<size_t>(length), '\0');
     const char* bytes = piece.kind == Piece::Kind::Written ? stream.WrittenBytes(piece) : zeros.data();
     // Leave out what TagLib wrote over the file with the bytes it held.
-    const int64_t overlap = std::max<int64_t>(0, std::min(piece.length, source.Size() - at));
-    const int64_t first = SamePrefix(source, at, bytes, overlap);
+    const int64_t first = SamePrefix(source, at, bytes, length);
     if (first < 0) return std::nullopt;
-    int64_t last = piece.length;
-    if (last == overlap) last -= SameSuffix(source, at, bytes, first, overlap);
-    if (first < last) changes.push_back({at + first, bytes + first, last - first});
+    const int64_t last = length - SameSuffix(source, at, bytes, first, length);
+    if (first < last) {
+      // A run of zeros is rare and short: its bytes are kept with the tail.
+      const char* kept = bytes + first;
+      if (piece.kind == Piece::Kind::Zeros) {
+        tail.append(static_cast<size_t>(last - first), '\0');
+        kept = nullptr;
+      }
+      changes.push_back({at + first, kept, last - first});
+    }
+  }
+  size_t zero_at = 0;
+  for (Change& change : changes) {
+    if (change.bytes == nullptr) {
+      change.bytes = tail.data() + zero_at;
+      zero_at += static_cast<size_t>(change.length);
+    }
+  }
+  if (stream.Size() > end) {
+    const size_t start = tail.size();
+    tail.resize(start + static_cast<size_t>(stream.Size() - end));
+    if (stream.ReadAt(end, tail.size() - start, tail.data() + start) != tail.size() - start) {
+      return std::nullopt;
+    }
+    changes.push_back({end, nullptr, stream.Size() - end});
+    for (Change& change : changes) {
+      if (change.bytes == nullptr) change.bytes = tail.data() + start;
+    }
   }
   return changes;
 }
@@ -294,8 +324,8 @@ bool Commit(OverlayStream& stream, Container container, const std::optional<Audi
   // change to one is made whole or not at all.
   if (old && container != Container::Ogg && container != Container::OggFlac &&
       NothingMoved(stream)) {
-    std::string zeros;
-    if (const auto changes = ChangesInPlace(stream, zeros)) {
+    std::string tail;
+    if (const auto changes = ChangesInPlace(stream, tail)) {
       bool away = !TouchesAudio(*old, stream.Size(), source.Size());
       for (const Change& change : *changes) {
         away = away && !TouchesAudio(*old, change.offset, change.offset + change.length);
