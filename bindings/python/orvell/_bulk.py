@@ -9,6 +9,7 @@ only, in the order of the Tags dataclass below.
 import ctypes
 import dataclasses
 import enum
+import os
 import threading
 from typing import Any, Dict, List, Sequence, Union
 
@@ -79,8 +80,11 @@ Number = Union[int, Action]
 # is read again into a larger buffer made for that call alone.
 _BUFFER_SIZE = 1 << 20
 _buffers = threading.local()
-_read_tags = library.function("OV_ReadTags")
+# read() calls OV_ReadTags without ctypes' argument conversion, which costs
+# more than the rest of its Python work; it passes the exact types itself.
+_read_tags = library.unconverted_function("OV_ReadTags")
 _write_tags = library.function("OV_WriteTags")
+_fsencode = os.fsencode
 
 
 def read(path: PathArg) -> Tags:
@@ -94,7 +98,9 @@ def read(path: PathArg) -> Tags:
     NoTag when it has no tag, and another OrvellError for any other
     negative result.
     """
-    raw_path = library.encode_path(path)
+    raw_path = _fsencode(path)
+    if b"\0" in raw_path:
+        library.encode_path(path)  # raises the ValueError that says why
     # The thread's buffer is taken while in use, so that a read started
     # before this one ends (from a signal handler) uses a buffer of its own.
     buffer = _buffers.__dict__.pop("buffer", None)
@@ -118,6 +124,9 @@ def read(path: PathArg) -> Tags:
 
 _TEXT_NAMES = FIELDS[:8]
 _NUMBER_NAMES = FIELDS[8:]
+_DIGIT = {ord(digit): int(digit) for digit in "0123456789"}
+_COLON = ord(":")
+_ONE = ord("1")
 _new_tags = object.__new__
 _set = object.__setattr__
 
@@ -125,28 +134,46 @@ _set = object.__setattr__
 def decode_read_block(block: bytes) -> Tags:
     """The Tags that a read block of OV_ReadTags holds.
 
-    Each field is found by its length prefix alone. A block of ASCII bytes
-    only, as most are, is decoded to str once and cut into its texts; any
-    other has each text decoded from UTF-8 on its own, an invalid byte
-    replaced.
+    Each field is found by its length prefix. The loops below are the
+    package's hottest Python code and are written for the fewest Python
+    operations per field: a length of one or two digits (nearly all) is
+    read from the block's bytes without int(), and a number field of one
+    digit likewise. A block of ASCII bytes only, as most are, is decoded to
+    str once and its texts cut from that; any other has each text decoded
+    from UTF-8 on its own, an invalid byte replaced.
     """
     fields: Dict[str, Any] = {}
     position = 0
+    digit = _DIGIT
     ascii_only = block.isascii()
-    data: Any = block.decode("ascii") if ascii_only else block
-    mark: Any = ":" if ascii_only else b":"
-    find = data.find
+    source: Any = block.decode("ascii") if ascii_only else block
     try:
         for name in _TEXT_NAMES:
-            colon = find(mark, position)
-            position = colon + 1 + int(data[position:colon])
-            fields[name] = data[colon + 1:position]
+            if block[position + 1] == _COLON:
+                start = position + 2
+                position = start + digit[block[position]]
+            elif block[position + 2] == _COLON:
+                start = position + 3
+                position = start + digit[block[position]] * 10 + digit[block[position + 1]]
+            else:
+                start = block.index(_COLON, position) + 1
+                position = start + int(block[position:start - 1])
+            fields[name] = source[start:position]
         for name in _NUMBER_NAMES:
-            colon = find(mark, position)
-            position = colon + 1 + int(data[position:colon])
-            fields[name] = int(data[colon + 1:position])
-    except ValueError as error:
-        raise _malformed(block, f"field {len(fields)} ({FIELDS[len(fields)]}): {error}") from None
+            if block[position + 1] == _COLON:
+                start = position + 2
+                if block[position] == _ONE:  # "1:", a number of one digit
+                    fields[name] = digit[block[start]]
+                    position = start + 1
+                    continue
+                position = start + digit[block[position]]
+            else:
+                start = block.index(_COLON, position) + 1
+                position = start + int(block[position:start - 1])
+            fields[name] = int(block[start:position])
+    except (IndexError, KeyError, ValueError):
+        raise _malformed(block, f"field {len(fields)} ({FIELDS[len(fields)]}) does not decode") \
+            from None
     if position != len(block):
         raise _malformed(block, "its fields do not end where the block ends")
     if not ascii_only:

@@ -128,6 +128,15 @@ def function(name: str) -> Callable[..., int]:
     return cast(Callable[..., int], getattr(LIBRARY, name))
 
 
+def unconverted_function(name: str) -> Callable[..., int]:
+    """The C function of that name as a separate object with its result type
+    only: ctypes passes bytes, a ctypes buffer and an int as they are, and
+    checks none of them, so the caller must pass exactly those."""
+    unconverted = LIBRARY[name]
+    unconverted.restype = _int32
+    return cast(Callable[..., int], unconverted)
+
+
 def encode_path(path: PathArg) -> bytes:
     """The path as the narrow string handed to the library.
 

@@ -183,19 +183,37 @@ class BlockCodecTest(unittest.TestCase):
                          .encode())
 
     def test_read_blocks(self) -> None:
-        shortest = b"0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0"
-        self.assertEqual(decode_read_block(shortest), orvell.Tags())
-        tags = decode_read_block(b"5:12:300:0:0:0:5:Caf\xc3\xa90:0:4:20012:-22:121:01:0"
-                                 b"3:2153:3205:441001:2")
-        self.assertEqual((tags.title, tags.comment, tags.year, tags.track, tags.track_total),
-                         ("12:30", "Café", 2001, -2, 12))
-        self.assertEqual((tags.duration, tags.bitrate, tags.sample_rate, tags.channels),
-                         (215, 320, 44100, 2))
+        # (the title's and comment's bytes, the year's and track total's
+        # digits, and what they decode to): lengths of one, two and more
+        # digits; texts that are not ASCII, hold colons and digits or are
+        # not UTF-8; numbers of one digit, negative and of ten digits.
+        cases = [
+            (b"", b"", b"0", b"0", ("", "", 0, 0)),
+            (b"12:30", "Café".encode(), b"2001", b"-2", ("12:30", "Café", 2001, -2)),
+            (b"x" * 10, b"y" * 99, b"1", b"12", ("x" * 10, "y" * 99, 1, 12)),
+            (b"3:" * 60, b"z" * 12345, b"-1", b"2147483647",
+             ("3:" * 60, "z" * 12345, -1, 2147483647)),
+            (b"\xff\xfeA", "日本".encode(), b"9", b"-2147483648",
+             ("\ufffd\ufffdA", "日本", 9, -2147483648)),
+        ]
+        for title, comment, year, total, expected in cases:
+            with self.subTest(expected=expected):
+                texts = [title, b"", b"", b"", b"", comment, b"", b"Nobody"]
+                numbers = [year, b"3", total, b"0", b"0", b"215", b"320", b"44100", b"2"]
+                block = b"".join(b"%d:%s" % (len(field), field) for field in texts + numbers)
+                tags = decode_read_block(block)
+                self.assertEqual((tags.title, tags.comment, tags.year, tags.track_total),
+                                 expected)
+                self.assertEqual((tags.conductor, tags.track, tags.duration, tags.bitrate,
+                                  tags.sample_rate, tags.channels),
+                                 ("Nobody", 3, 215, 320, 44100, 2))
 
     def test_malformed_read_blocks_raise(self) -> None:
         shortest = b"0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0"
-        for block in (b"", shortest[:-1], shortest + b"x", b"x" + shortest,
-                      shortest.replace(b"1:0", b"1:x", 1), b"9:" + shortest[2:]):
+        for block in (b"", shortest[:-1], shortest + b"x", b"x" + shortest, b"x:" + shortest[2:],
+                      b"1x:" + shortest[2:], shortest.replace(b"1:0", b"1:x", 1),
+                      shortest.replace(b"1:0", b"2:1x", 1), b"9:" + shortest[2:],
+                      b"100:" + shortest[2:]):
             with self.subTest(block=block):
                 with self.assertRaises(orvell.OrvellError):
                     decode_read_block(block)
