@@ -118,7 +118,7 @@ def read(path: PathArg) -> Tags:
         larger = ctypes.create_string_buffer(size)
         result = _read_tags(raw_path, larger, size)
         if result >= 0:
-            return decode_read_block(larger.raw[:result])
+            return decode_read_block(ctypes.string_at(larger, result))
     library.fail("OV_ReadTags", result, path)
 
 
