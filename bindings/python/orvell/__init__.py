@@ -1,8 +1,8 @@
 """Read and write the tags and audio properties of audio files with liborvell.
 
-A pure-Python binding through ctypes: no compiled extension, only the shared
-library, found as described in orvell._library (ORVELL_LIBRARY, the build
-tree, then the system's library path).
+A pure-Python package over ctypes: no compiled extension, only the shared
+library liborvell.so.1, which TagLib does the work for (MP3, FLAC, Ogg
+Vorbis, Opus, M4A, WAV, AIFF, WavPack and the other formats TagLib handles).
 
     >>> import orvell
     >>> tags = orvell.read("song.flac")          # all 17 fields, one visit
@@ -13,23 +13,60 @@ tree, then the system's library path).
     >>> orvell.get_album("song.flac")            # one field per call
     'Silent Standards'
 
-Paths may be str, bytes or os.PathLike. Texts are str, numbers int. Each
-call opens the file, does its job, saves when it changed something, and
-closes it; nothing is kept between calls, and calls may come from any
-thread (the library is entered without the GIL). Failures raise
-OrvellError subclasses that carry the C function's name and its code.
+Reading: read(path) returns a Tags with the 17 fields: the texts title,
+artist, album_artist, album, genre, comment, composer and conductor (str),
+the numbers year, track, track_total, disc and disc_total, and the audio
+properties duration (seconds), bitrate (kbit/s), sample_rate (Hz) and
+channels (int). A field the file does not hold reads as "" or 0.
+
+Writing: write(path, title=..., year=..., ...) takes the 13 writable fields
+as keywords, typed: a text field takes a str, a number field an int from 0
+to 2147483647, either one CLEAR to empty it; fields left out are kept. The
+file is saved once. The get_* and set_* functions do one field per call.
+
+Paths may be str, bytes or os.PathLike. Each call opens the file, does its
+job, saves when it changed something and closes it; nothing is kept
+between calls. Calls may come from any thread: the library is entered
+without the GIL, and calls on different files never meet.
+
+Errors: every failure of the library raises an OrvellError, which carries
+the C function's name (.function), its negative result (.code) and the
+path (.path). A file that does not open raises a FileNotOpened, also an
+OSError: MissingFile is a FileNotFoundError, UnreadableFile a
+PermissionError, and UnsupportedFormat is a file TagLib does not handle.
+Bad arguments raise TypeError or ValueError before any file is touched.
+
+The library is loaded from the file named by ORVELL_LIBRARY when that is
+set; else from the build tree when this package is the one in a source
+checkout; else as liborvell.so.1 from the loader's path, where cmake
+--install and ldconfig put it. LIBRARY_PATH tells which was loaded.
 """
-from ._bulk import CLEAR, FIELDS, READ_ONLY_FIELDS, WRITABLE_FIELDS, Tags, read, write
+from ._bulk import (
+    CLEAR,
+    FIELDS,
+    KEEP,
+    READ_ONLY_FIELDS,
+    WRITABLE_FIELDS,
+    Action,
+    Number,
+    Tags,
+    Text,
+    read,
+    write,
+)
 from ._errors import (
     BlockTooLarge,
     FileNotOpened,
     InvalidArgument,
     InvalidBlock,
+    MissingFile,
     NoAudioProperties,
     NoTag,
     OrvellError,
     SaveFailed,
     UnexpectedFailure,
+    UnreadableFile,
+    UnsupportedFormat,
 )
 from ._fields import (
     get_album,
@@ -69,10 +106,11 @@ from ._library import LIBRARY_PATH, PathArg
 __version__ = "1.0.0"
 
 __all__ = [
-    "CLEAR", "FIELDS", "LIBRARY_PATH", "READ_ONLY_FIELDS", "WRITABLE_FIELDS", "PathArg",
-    "Tags", "read", "write",
-    "OrvellError", "InvalidArgument", "FileNotOpened", "NoTag", "NoAudioProperties",
-    "SaveFailed", "InvalidBlock", "BlockTooLarge", "UnexpectedFailure",
+    "CLEAR", "KEEP", "Action", "Text", "Number", "FIELDS", "LIBRARY_PATH", "READ_ONLY_FIELDS",
+    "WRITABLE_FIELDS", "PathArg", "Tags", "read", "write",
+    "OrvellError", "InvalidArgument", "FileNotOpened", "MissingFile", "UnreadableFile",
+    "UnsupportedFormat", "NoTag", "NoAudioProperties", "SaveFailed", "InvalidBlock",
+    "BlockTooLarge", "UnexpectedFailure",
     "get_title", "get_artist", "get_album", "get_genre", "get_comment",
     "set_title", "set_artist", "set_album", "set_genre", "set_comment",
     "get_year", "get_track", "set_year",
@@ -82,3 +120,11 @@ __all__ = [
     "get_track_total", "get_disc", "get_disc_total",
     "set_track", "set_track_total", "set_disc", "set_disc_total",
 ]
+
+# The public classes and functions present themselves as orvell's, as
+# help(), reprs and tracebacks show them, wherever they are defined.
+for _name in __all__:
+    _value = globals()[_name]
+    if isinstance(_value, type) or callable(_value) and hasattr(_value, "__code__"):
+        _value.__module__ = __name__
+del _name, _value

@@ -8,7 +8,10 @@ exception class and a message.
 """
 from __future__ import annotations
 
-from typing import Dict, Mapping, NamedTuple, Tuple, Type, Union
+import errno as errnos
+import os
+import stat
+from typing import Dict, Mapping, NamedTuple, Optional, Tuple, Type, Union
 
 PathLabel = Union[str, bytes, None]
 
@@ -24,14 +27,18 @@ class OrvellError(Exception):
     """
 
     def __init__(self, function: str, code: int, reason: str, path: PathLabel = None) -> None:
+        where = "" if path is None else f" for {path!r}"
+        self.message = f"{function} returned {code}{where}: {reason}"
+        super().__init__(self.message)
         self.function = function
         self.code = code
         self.reason = reason
         self.path = path
-        where = "" if path is None else f" for {path!r}"
-        super().__init__(f"{function} returned {code}{where}: {reason}")
 
-    def __reduce__(self):  # keeps the attributes across pickling
+    def __str__(self) -> str:
+        return self.message
+
+    def __reduce__(self) -> Tuple[type, Tuple[object, ...]]:  # keeps the attributes across pickling
         return (type(self), (self.function, self.code, self.reason, self.path))
 
 
@@ -39,8 +46,37 @@ class InvalidArgument(OrvellError, ValueError):
     """The library refused an argument: an empty path, for instance."""
 
 
-class FileNotOpened(OrvellError):
-    """The file is missing, unreadable, or not a format TagLib handles."""
+class FileNotOpened(OrvellError, OSError):
+    """The file did not open: it is missing, unreadable, or not a format
+    TagLib handles. Also an OSError, raised as one of the three subclasses
+    below when the path tells which; errno, strerror and filename are set
+    as an OSError sets them (errno None for a file that exists and may be
+    read).
+    """
+
+    def __init__(self, function: str, code: int, reason: str, path: PathLabel = None,
+                 errno: Optional[int] = None) -> None:
+        super().__init__(function, code, reason, path)
+        # None where no system error applies, as OSError itself leaves them.
+        self.errno = errno  # type: ignore[assignment]
+        self.strerror = None if errno is None else os.strerror(errno)  # type: ignore[assignment]
+        self.filename = path
+
+    def __reduce__(self) -> Tuple[type, Tuple[object, ...]]:
+        return (type(self), (self.function, self.code, self.reason, self.path, self.errno))
+
+
+class MissingFile(FileNotOpened, FileNotFoundError):
+    """The file did not open because it does not exist."""
+
+
+class UnreadableFile(FileNotOpened, PermissionError):
+    """The file did not open because this process may not read it."""
+
+
+class UnsupportedFormat(FileNotOpened):
+    """The file exists and may be read, but TagLib does not handle its format
+    or cannot make sense of its content."""
 
 
 class NoTag(OrvellError):
@@ -135,8 +171,38 @@ WRITE_TAGS = _family("bulk write", {
 
 
 def error_for(function: str, family: Family, code: int, path: PathLabel = None) -> OrvellError:
-    """The exception for a negative result of function, a member of family."""
+    """The exception for a negative result of function, a member of family.
+
+    A file that did not open is looked at again, once the call has failed,
+    to tell a missing or unreadable file from one TagLib does not handle.
+    """
     cls, reason = family.codes.get(
         code, (OrvellError, f"a result the {family.name} family does not document"))
+    if cls is FileNotOpened and path is not None:
+        return _not_opened(function, code, path)
     return cls(function, code, reason, path)
+
+
+def _not_opened(function: str, code: int, path: Union[str, bytes]) -> FileNotOpened:
+    try:
+        mode = os.stat(path).st_mode
+    except OSError as error:
+        cls = _STAT_FAILURES.get(error.errno, FileNotOpened)
+        return cls(function, code, f"the file did not open: {error.strerror}", path, error.errno)
+    if stat.S_ISDIR(mode):
+        return FileNotOpened(function, code, "the file did not open: it is a directory", path,
+                             errnos.EISDIR)
+    if not os.access(path, os.R_OK):
+        return UnreadableFile(function, code, "the file did not open: this process may not read it",
+                              path, errnos.EACCES)
+    return UnsupportedFormat(
+        function, code,
+        "the file did not open: it is not an audio format TagLib handles, or it is damaged", path)
+
+
+_STAT_FAILURES: Dict[int, Type[FileNotOpened]] = {
+    errnos.ENOENT: MissingFile,
+    errnos.EACCES: UnreadableFile,
+    errnos.EPERM: UnreadableFile,
+}
 

@@ -2,13 +2,15 @@
 
 Every function opens the file, does its one job and closes it again; to
 read or change several fields of a file, read() and write() make one visit
-instead. Getters return str or int, setters return None and save the file.
-Failures raise OrvellError subclasses: FileNotOpened, NoTag,
+instead. Getters return str or int; setters save the file and return True,
+as write() does. Failures raise OrvellError subclasses: MissingFile,
+UnreadableFile or UnsupportedFormat (all FileNotOpened, an OSError), NoTag,
 NoAudioProperties, SaveFailed.
 """
 from __future__ import annotations
 
 import ctypes
+from typing import cast
 
 from . import _library as library
 from . import _values as values
@@ -36,12 +38,12 @@ def _get_text(name: str, path: PathArg) -> str:
         size = min(size * 4, values.INT32_MAX)
 
 
-def _set_text(name: str, path: PathArg, text: str, *flag: int) -> None:
-    library.call(name, path, values.text_bytes(text, "text"), *flag)
+def _set_text(name: str, path: PathArg, text: str, *flag: int) -> bool:
+    return library.call(name, path, values.text_bytes(text, "text"), *flag) == 1
 
 
-def _set_number(name: str, path: PathArg, value: int, what: str) -> None:
-    library.call(name, path, values.number(value, what))
+def _set_number(name: str, path: PathArg, value: int, what: str) -> bool:
+    return library.call(name, path, values.number(value, what)) == 1
 
 
 def _get_pair_half(name: str, path: PathArg, field: str) -> int:
@@ -53,7 +55,7 @@ def _get_pair_half(name: str, path: PathArg, field: str) -> int:
     if result not in library.EXPORTS[name].family.codes:
         return result
     try:
-        return getattr(read(path), field)
+        return cast(int, getattr(read(path), field))
     except NoTag:
         return result  # the file opened, so the result was the stored number
     except OrvellError:
@@ -87,29 +89,29 @@ def get_comment(path: PathArg) -> str:
     return _get_text("OV_GetComment", path)
 
 
-def set_title(path: PathArg, text: str) -> None:
-    """Sets the title and saves; an empty text empties it."""
-    _set_text("OV_SetTitle", path, text)
+def set_title(path: PathArg, text: str) -> bool:
+    """Sets the title and saves; an empty text empties it. Returns True."""
+    return _set_text("OV_SetTitle", path, text)
 
 
-def set_artist(path: PathArg, text: str) -> None:
-    """Sets the artist and saves; an empty text empties it."""
-    _set_text("OV_SetArtist", path, text)
+def set_artist(path: PathArg, text: str) -> bool:
+    """Sets the artist and saves; an empty text empties it. Returns True."""
+    return _set_text("OV_SetArtist", path, text)
 
 
-def set_album(path: PathArg, text: str) -> None:
-    """Sets the album and saves; an empty text empties it."""
-    _set_text("OV_SetAlbum", path, text)
+def set_album(path: PathArg, text: str) -> bool:
+    """Sets the album and saves; an empty text empties it. Returns True."""
+    return _set_text("OV_SetAlbum", path, text)
 
 
-def set_genre(path: PathArg, text: str) -> None:
-    """Sets the genre and saves; an empty text empties it."""
-    _set_text("OV_SetGenre", path, text)
+def set_genre(path: PathArg, text: str) -> bool:
+    """Sets the genre and saves; an empty text empties it. Returns True."""
+    return _set_text("OV_SetGenre", path, text)
 
 
-def set_comment(path: PathArg, text: str) -> None:
-    """Sets the comment and saves; an empty text empties it."""
-    _set_text("OV_SetComment", path, text)
+def set_comment(path: PathArg, text: str) -> bool:
+    """Sets the comment and saves; an empty text empties it. Returns True."""
+    return _set_text("OV_SetComment", path, text)
 
 
 def get_year(path: PathArg) -> int:
@@ -123,9 +125,9 @@ def get_track(path: PathArg) -> int:
     return library.call("OV_GetTrack", path)
 
 
-def set_year(path: PathArg, year: int) -> None:
-    """Sets the year (0 to 2147483647; 0 removes it) and saves."""
-    _set_number("OV_SetYear", path, year, "year")
+def set_year(path: PathArg, year: int) -> bool:
+    """Sets the year (0 to 2147483647; 0 removes it) and saves. Returns True."""
+    return _set_number("OV_SetYear", path, year, "year")
 
 
 # Audio properties, read only.
@@ -167,25 +169,25 @@ def get_conductor(path: PathArg) -> str:
     return _get_text("OV_GetConductor", path)
 
 
-def set_album_artist(path: PathArg, text: str) -> None:
-    """Makes text the only album artist and saves; an empty text removes it."""
-    _set_text("OV_SetAlbumArtist", path, text)
+def set_album_artist(path: PathArg, text: str) -> bool:
+    """Makes text the only album artist and saves; an empty text removes it. Returns True."""
+    return _set_text("OV_SetAlbumArtist", path, text)
 
 
-def set_composer(path: PathArg, text: str) -> None:
-    """Makes text the only composer and saves; an empty text removes it."""
-    _set_text("OV_SetComposer", path, text)
+def set_composer(path: PathArg, text: str) -> bool:
+    """Makes text the only composer and saves; an empty text removes it. Returns True."""
+    return _set_text("OV_SetComposer", path, text)
 
 
-def set_conductor(path: PathArg, text: str) -> None:
-    """Makes text the only conductor and saves; an empty text removes it."""
-    _set_text("OV_SetConductor", path, text)
+def set_conductor(path: PathArg, text: str) -> bool:
+    """Makes text the only conductor and saves; an empty text removes it. Returns True."""
+    return _set_text("OV_SetConductor", path, text)
 
 
-def set_artist_sync(path: PathArg, text: str, sync: bool = True) -> None:
+def set_artist_sync(path: PathArg, text: str, sync: bool = True) -> bool:
     """Sets the artist and, when sync is true, the album artist to the same
-    text (an empty text then removes the album artist), with one save."""
-    _set_text("OV_SetArtistSync", path, text, 1 if sync else 0)
+    text (an empty text then removes the album artist), with one save. Returns True."""
+    return _set_text("OV_SetArtistSync", path, text, 1 if sync else 0)
 
 
 # Track and disc numbers. A setter rewrites its half of the pair and keeps
@@ -206,21 +208,21 @@ def get_disc_total(path: PathArg) -> int:
     return _get_pair_half("OV_GetDiscTotal", path, "disc_total")
 
 
-def set_track(path: PathArg, number: int) -> None:
-    """Sets the track number (0 to 2147483647), keeps the total, saves."""
-    _set_number("OV_SetTrack", path, number, "track")
+def set_track(path: PathArg, number: int) -> bool:
+    """Sets the track number (0 to 2147483647), keeps the total, saves. Returns True."""
+    return _set_number("OV_SetTrack", path, number, "track")
 
 
-def set_track_total(path: PathArg, total: int) -> None:
-    """Sets the track total (0 drops it), keeps the number, saves."""
-    _set_number("OV_SetTrackTotal", path, total, "track total")
+def set_track_total(path: PathArg, total: int) -> bool:
+    """Sets the track total (0 drops it), keeps the number, saves. Returns True."""
+    return _set_number("OV_SetTrackTotal", path, total, "track total")
 
 
-def set_disc(path: PathArg, number: int) -> None:
-    """Sets the disc number (0 to 2147483647), keeps the total, saves."""
-    _set_number("OV_SetDisc", path, number, "disc")
+def set_disc(path: PathArg, number: int) -> bool:
+    """Sets the disc number (0 to 2147483647), keeps the total, saves. Returns True."""
+    return _set_number("OV_SetDisc", path, number, "disc")
 
 
-def set_disc_total(path: PathArg, total: int) -> None:
-    """Sets the disc total (0 drops it), keeps the number, saves."""
-    _set_number("OV_SetDiscTotal", path, total, "disc total")
+def set_disc_total(path: PathArg, total: int) -> bool:
+    """Sets the disc total (0 drops it), keeps the number, saves. Returns True."""
+    return _set_number("OV_SetDiscTotal", path, total, "disc total")

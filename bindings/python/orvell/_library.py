@@ -5,56 +5,58 @@ The library is looked for, in this order:
 
 1. the file named by the environment variable ORVELL_LIBRARY, when it is set
    (and then nowhere else, so that an explicit choice never falls back);
-2. the build tree of the repository this package lives in,
-   <repository>/build/src/liborvell.so.1, as ./scripts/demo leaves it;
-3. the system's library search path (ctypes.util.find_library, then the
-   soname liborvell.so.1 as the dynamic loader resolves it).
+2. when this package is the one in a source checkout (bindings/python), that
+   checkout's build tree, <repository>/build/src/liborvell.so.1, as
+   ./scripts/demo and ./scripts/test leave it;
+3. the soname liborvell.so.1, as the dynamic loader resolves it: the
+   directories of LD_LIBRARY_PATH, then those ldconfig knows, so an
+   installed package finds the installed library.
 """
 from __future__ import annotations
 
 import ctypes
-import ctypes.util
 import os
 from pathlib import Path
-from typing import Callable, Dict, List, NamedTuple, NoReturn, Sequence, Tuple, Type, Union
+from typing import (
+    Any, Callable, Dict, List, NamedTuple, NoReturn, Sequence, Tuple, Type, Union, cast)
 
 from . import _errors as errors
 
 SONAME = "liborvell.so.1"
 ENVIRONMENT_VARIABLE = "ORVELL_LIBRARY"
 
-PathArg = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+PathArg = Union[str, bytes, os.PathLike[str], os.PathLike[bytes]]
 
 _path = ctypes.c_char_p
 _text = ctypes.c_char_p
 _buffer = ctypes.POINTER(ctypes.c_char)
 _int32 = ctypes.c_int32
 
-TEXT_GETTER: Sequence[Type] = (_path, _buffer, _int32)
-NUMBER_GETTER: Sequence[Type] = (_path,)
-TEXT_SETTER: Sequence[Type] = (_path, _text)
-SYNC_SETTER: Sequence[Type] = (_path, _text, _int32)
-NUMBER_SETTER: Sequence[Type] = (_path, _int32)
-BLOCK_WRITER: Sequence[Type] = (_path, _text, _int32)
+TEXT_GETTER: Sequence[Type[Any]] = (_path, _buffer, _int32)
+NUMBER_GETTER: Sequence[Type[Any]] = (_path,)
+TEXT_SETTER: Sequence[Type[Any]] = (_path, _text)
+SYNC_SETTER: Sequence[Type[Any]] = (_path, _text, _int32)
+NUMBER_SETTER: Sequence[Type[Any]] = (_path, _int32)
+BLOCK_WRITER: Sequence[Type[Any]] = (_path, _text, _int32)
 
 
 class Export(NamedTuple):
     """One C function of liborvell: its argument types and its family."""
 
     name: str
-    argtypes: Sequence[Type]
+    argtypes: Sequence[Type[Any]]
     family: errors.Family
 
 
 def _exports() -> Dict[str, Export]:
-    table: List[Tuple[Sequence[str], Sequence[Type], errors.Family]] = [
+    table: List[Tuple[Sequence[str], Sequence[Type[Any]], errors.Family]] = [
         (("Title", "Artist", "Album", "Genre", "Comment"), TEXT_GETTER, errors.TAG_TEXT_GETTER),
         (("AlbumArtist", "Composer", "Conductor"), TEXT_GETTER, errors.PROPERTY_TEXT_GETTER),
         (("Year", "Track"), NUMBER_GETTER, errors.TAG_NUMBER_GETTER),
         (("Duration", "Bitrate", "SampleRate", "Channels"), NUMBER_GETTER, errors.AUDIO_GETTER),
         (("TrackTotal", "Disc", "DiscTotal"), NUMBER_GETTER, errors.PAIR_GETTER),
     ]
-    setters: List[Tuple[Sequence[str], Sequence[Type], errors.Family]] = [
+    setters: List[Tuple[Sequence[str], Sequence[Type[Any]], errors.Family]] = [
         (("Title", "Artist", "Album", "Genre", "Comment"), TEXT_SETTER, errors.TAG_TEXT_SETTER),
         (("AlbumArtist", "Composer", "Conductor"), TEXT_SETTER, errors.PROPERTY_TEXT_SETTER),
         (("ArtistSync",), SYNC_SETTER, errors.TAG_TEXT_SETTER),
@@ -80,13 +82,14 @@ def _candidates() -> List[str]:
     if chosen:
         return [chosen]
     candidates: List[str] = []
-    repository = Path(__file__).resolve().parents[3]
+    package = Path(__file__).resolve().parent
+    bindings = package.parent.parent
+    repository = bindings.parent
+    in_checkout = (package.parent.name == "python" and bindings.name == "bindings"
+                   and (repository / "include" / "orvell.h").is_file())
     built = repository / "build" / "src" / SONAME
-    if built.is_file():
+    if in_checkout and built.is_file():
         candidates.append(str(built))
-    system = ctypes.util.find_library("orvell")
-    if system:
-        candidates.append(system)
     candidates.append(SONAME)
     return candidates
 
@@ -102,8 +105,9 @@ def _load() -> Tuple[ctypes.CDLL, str]:
         _declare(library, candidate)
         return library, candidate
     raise ImportError(
-        "liborvell could not be loaded; build it (./scripts/demo builds into build/) or set "
-        f"{ENVIRONMENT_VARIABLE} to the library file. Tried: " + "; ".join(failures))
+        "liborvell could not be loaded: install it (cmake --install, then ldconfig), build it "
+        f"(./scripts/demo builds into build/), or set {ENVIRONMENT_VARIABLE} to the library "
+        "file. Tried: " + "; ".join(failures))
 
 
 def _declare(library: ctypes.CDLL, where: str) -> None:
@@ -121,7 +125,16 @@ LIBRARY, LIBRARY_PATH = _load()
 
 def function(name: str) -> Callable[..., int]:
     """The declared C function of that name."""
-    return getattr(LIBRARY, name)
+    return cast(Callable[..., int], getattr(LIBRARY, name))
+
+
+def unconverted_function(name: str) -> Callable[..., int]:
+    """The C function of that name as a separate object with its result type
+    only: ctypes passes bytes, a ctypes buffer and an int as they are, and
+    checks none of them, so the caller must pass exactly those."""
+    unconverted = LIBRARY[name]
+    unconverted.restype = _int32
+    return cast(Callable[..., int], unconverted)
 
 
 def encode_path(path: PathArg) -> bytes:

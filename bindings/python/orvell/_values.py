@@ -3,6 +3,7 @@ a bad value never reaches a file, and the C int32 never truncates one."""
 from __future__ import annotations
 
 import operator
+from typing import SupportsIndex, cast
 
 INT32_MAX = 2147483647
 
@@ -24,7 +25,8 @@ def number(value: object, what: str) -> int:
     if isinstance(value, bool):
         raise TypeError(f"{what} must be an int, not bool")
     try:
-        result = operator.index(value)  # int, or any integer type such as numpy's
+        # int, or any integer type such as numpy's; anything else raises
+        result = operator.index(cast(SupportsIndex, value))
     except TypeError:
         raise TypeError(f"{what} must be an int, not {type(value).__name__}") from None
     if not 0 <= result <= INT32_MAX:

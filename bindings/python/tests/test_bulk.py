@@ -3,8 +3,11 @@ from __future__ import annotations
 
 import dataclasses
 import unittest
+from typing import Any, List
+from unittest import mock
 
 import orvell
+from orvell import _bulk
 from orvell._bulk import decode_read_block, encode_write_block
 
 from support import ALL_FORMATS, FixtureCase
@@ -53,15 +56,30 @@ class ReadTest(FixtureCase):
         with self.assertRaises(dataclasses.FrozenInstanceError):
             tags.title = "changed"  # type: ignore[misc]
 
-    def test_a_block_larger_than_the_first_buffer_is_read_whole(self) -> None:
-        # The first buffer holds 8192 bytes; these texts need several times
-        # that, so read() must grow it and ask again.
-        path = self.fresh("flac")
-        long_comment = "0123456789:é" * 3000
-        orvell.write(path, comment=long_comment, title="t" * 9000)
-        tags = orvell.read(path)
-        self.assertEqual(tags.comment, long_comment)
-        self.assertEqual(tags.title, "t" * 9000)
+    def test_a_large_tag_is_read_in_one_call_and_a_larger_one_whole(self) -> None:
+        # Each thread reads into a buffer of 1 MB, so a tag that fits is
+        # opened and parsed once; a larger one takes one call more, into a
+        # buffer four times as large. (format, comment bytes, calls)
+        cases = [("flac", 100_000, 1), ("mp3", 100_000, 1), ("m4a", 100_000, 1),
+                 ("ogg", 1_000_000, 1), ("flac", 1_500_000, 2)]
+        sizes: List[int] = []
+        real = _bulk._read_tags
+
+        def counting(*arguments: Any) -> int:
+            sizes.append(arguments[2])
+            return int(real(*arguments))
+
+        for extension, length, calls in cases:
+            with self.subTest(extension=extension, length=length):
+                path = self.fresh(extension)
+                comment = ("0123456789:é" * length)[:length - length // 13]  # é is two bytes
+                self.assertEqual(len(comment.encode()), length)
+                orvell.write(path, comment=comment, title="t" * 9000)
+                sizes.clear()
+                with mock.patch.object(_bulk, "_read_tags", counting):
+                    tags = orvell.read(path)
+                self.assertEqual((tags.comment, tags.title), (comment, "t" * 9000))
+                self.assertEqual(sizes, [1 << 20, 1 << 22][:calls])
 
 
 class WriteTest(FixtureCase):
@@ -84,7 +102,7 @@ class WriteTest(FixtureCase):
     def test_fields_left_out_are_kept(self) -> None:
         path = self.fresh("mp3")
         orvell.write(path, **EVERY_FIELD)
-        orvell.write(path, title="Only this", disc_total=9)
+        orvell.write(path, title="Only this", disc_total=9, artist=orvell.KEEP)
         expected = dict(EVERY_FIELD, title="Only this", disc_total=9)
         self.assertEqual(writable(orvell.read(path)), expected)
 
@@ -158,26 +176,44 @@ class WriteTest(FixtureCase):
 
 class BlockCodecTest(unittest.TestCase):
     def test_write_block_records(self) -> None:
-        block = encode_write_block(dict(
-            title="Café", album_artist=orvell.CLEAR, album="Blue", comment="", year=2024,
-            track=3, track_total=12, disc=orvell.CLEAR))
+        keep, clear = orvell.KEEP, orvell.CLEAR
+        block = encode_write_block(
+            ("Café", keep, clear, "Blue", keep, "", keep, keep, 2024, 3, 12, clear, keep))
         self.assertEqual(block, "6:1Café1:01:25:1Blue1:01:11:01:05:120242:133:1121:21:0\0"
                          .encode())
 
     def test_read_blocks(self) -> None:
-        shortest = b"0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0"
-        self.assertEqual(decode_read_block(shortest), orvell.Tags())
-        tags = decode_read_block(b"5:12:300:0:0:0:5:Caf\xc3\xa90:0:4:20012:-22:121:01:0"
-                                 b"3:2153:3205:441001:2")
-        self.assertEqual((tags.title, tags.comment, tags.year, tags.track, tags.track_total),
-                         ("12:30", "Café", 2001, -2, 12))
-        self.assertEqual((tags.duration, tags.bitrate, tags.sample_rate, tags.channels),
-                         (215, 320, 44100, 2))
+        # (the title's and comment's bytes, the year's and track total's
+        # digits, and what they decode to): lengths of one, two and more
+        # digits; texts that are not ASCII, hold colons and digits or are
+        # not UTF-8; numbers of one digit, negative and of ten digits.
+        cases = [
+            (b"", b"", b"0", b"0", ("", "", 0, 0)),
+            (b"12:30", "Café".encode(), b"2001", b"-2", ("12:30", "Café", 2001, -2)),
+            (b"x" * 10, b"y" * 99, b"1", b"12", ("x" * 10, "y" * 99, 1, 12)),
+            (b"3:" * 60, b"z" * 12345, b"-1", b"2147483647",
+             ("3:" * 60, "z" * 12345, -1, 2147483647)),
+            (b"\xff\xfeA", "日本".encode(), b"9", b"-2147483648",
+             ("\ufffd\ufffdA", "日本", 9, -2147483648)),
+        ]
+        for title, comment, year, total, expected in cases:
+            with self.subTest(expected=expected):
+                texts = [title, b"", b"", b"", b"", comment, b"", b"Nobody"]
+                numbers = [year, b"3", total, b"0", b"0", b"215", b"320", b"44100", b"2"]
+                block = b"".join(b"%d:%s" % (len(field), field) for field in texts + numbers)
+                tags = decode_read_block(block)
+                self.assertEqual((tags.title, tags.comment, tags.year, tags.track_total),
+                                 expected)
+                self.assertEqual((tags.conductor, tags.track, tags.duration, tags.bitrate,
+                                  tags.sample_rate, tags.channels),
+                                 ("Nobody", 3, 215, 320, 44100, 2))
 
     def test_malformed_read_blocks_raise(self) -> None:
         shortest = b"0:0:0:0:0:0:0:0:1:01:01:01:01:01:01:01:01:0"
-        for block in (b"", shortest[:-1], shortest + b"x", b"x" + shortest,
-                      shortest.replace(b"1:0", b"1:x", 1), b"9:" + shortest[2:]):
+        for block in (b"", shortest[:-1], shortest + b"x", b"x" + shortest, b"x:" + shortest[2:],
+                      b"1x:" + shortest[2:], shortest.replace(b"1:0", b"1:x", 1),
+                      shortest.replace(b"1:0", b"2:1x", 1), b"9:" + shortest[2:],
+                      b"100:" + shortest[2:]):
             with self.subTest(block=block):
                 with self.assertRaises(orvell.OrvellError):
                     decode_read_block(block)

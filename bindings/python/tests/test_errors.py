@@ -2,8 +2,11 @@
 from __future__ import annotations
 
 import ctypes
+import errno
 import os
 import pickle
+import subprocess
+import sys
 import unittest
 from pathlib import Path
 
@@ -57,20 +60,55 @@ class ResultCodeTest(FixtureCase):
         self.assertEqual(sorted(name for _, _, name, _ in CALLS), sorted(_library.EXPORTS))
         self.assertEqual(len(_library.EXPORTS), 33)
 
-    def test_a_file_that_does_not_open_raises_file_not_opened_with_the_family_code(
-            self) -> None:
-        unopenable = [self.scratch / "missing.flac", self.copy("notaudio.flac"),
-                      self.copy("unknown.xyz")]
+    def test_a_file_that_does_not_open_raises_the_os_error_that_says_why(self) -> None:
+        # (path, exception, errno): the class is also the OSError subclass
+        # Python itself raises for that errno.
+        folder = self.scratch / "folder.flac"
+        folder.mkdir()
+        unopenable = [
+            (self.scratch / "missing.flac", orvell.MissingFile, errno.ENOENT),
+            (self.copy("notaudio.flac"), orvell.UnsupportedFormat, None),
+            (self.copy("unknown.xyz"), orvell.UnsupportedFormat, None),
+            (folder, orvell.FileNotOpened, errno.EISDIR),
+            (self.copy("silence.flac") / "below.flac", orvell.FileNotOpened, errno.ENOTDIR),
+        ]
         for call, arguments, export, code in CALLS:
-            for path in unopenable:
+            for path, kind, number in unopenable:
                 with self.subTest(export=export, path=path.name):
-                    with self.assertRaises(orvell.FileNotOpened) as caught:
+                    with self.assertRaises(kind) as caught:
                         call(path, *arguments)
                     error = caught.exception
+                    self.assertIs(type(error), kind)
                     self.assertEqual((error.function, error.code, error.path),
                                      (export, code, str(path)))
+                    self.assertEqual((error.errno, error.filename), (number, str(path)))
+                    self.assertIsInstance(error, OSError)
+                    self.assertEqual(isinstance(error, FileNotFoundError),
+                                     number == errno.ENOENT)
                     self.assertIn(export, str(error))
                     self.assertIn("did not open", str(error))
+
+    def test_a_file_this_process_may_not_read_raises_permission_error(self) -> None:
+        # Root reads any file, so root checks it as nobody.
+        path = self.copy("sample.flac")
+        path.chmod(0)
+        self.scratch.chmod(0o755)
+        check = ("import orvell, sys\n"
+                 "for call in (orvell.read, orvell.get_year, lambda p: orvell.write(p, year=1)):\n"
+                 "    try:\n"
+                 "        call(sys.argv[1])\n"
+                 "    except PermissionError as error:\n"
+                 "        print(type(error).__name__, error.function, error.code, error.errno)\n")
+        command = [sys.executable, "-c", check, str(path)]
+        if os.geteuid() == 0:
+            command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] + command
+        done = subprocess.run(command, capture_output=True, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(done.stdout.splitlines(), [
+            f"UnreadableFile OV_ReadTags -3 {errno.EACCES}",
+            f"UnreadableFile OV_GetYear -2 {errno.EACCES}",
+            f"UnreadableFile OV_WriteTags -3 {errno.EACCES}",
+        ])
 
     def test_an_empty_path_raises_invalid_argument(self) -> None:
         for call, arguments, export, _ in CALLS:
@@ -167,11 +205,14 @@ class FamilyTableTest(unittest.TestCase):
                 self.assertIn("does not document", str(error))
 
     def test_errors_survive_pickling(self) -> None:
-        error = _errors.error_for("OV_GetTitle", _errors.TAG_TEXT_GETTER, -3, "a.flac")
-        copy = pickle.loads(pickle.dumps(error))
-        self.assertIs(type(copy), orvell.FileNotOpened)
-        self.assertEqual((copy.function, copy.code, copy.path, str(copy)),
-                         ("OV_GetTitle", -3, "a.flac", str(error)))
+        for error in (_errors.error_for("OV_GetTitle", _errors.TAG_TEXT_GETTER, -3, "/missing"),
+                      _errors.error_for("OV_GetTitle", _errors.TAG_TEXT_GETTER, -4, "a.flac")):
+            with self.subTest(type(error).__name__):
+                copy = pickle.loads(pickle.dumps(error))
+                self.assertIs(type(copy), type(error))
+                self.assertEqual((copy.function, copy.code, copy.path, str(copy)),
+                                 (error.function, error.code, error.path, str(error)))
+                self.assertEqual(getattr(copy, "errno", None), getattr(error, "errno", None))
 
 
 class PathTest(FixtureCase):

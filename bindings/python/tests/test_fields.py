@@ -36,7 +36,7 @@ class TextFieldTest(FixtureCase):
             for index, (get, set_, name) in enumerate(TEXT_FIELDS):
                 with self.subTest(extension=extension, field=name):
                     text = f"{name} {index}: Ünïcode ✓"
-                    set_(path, text)
+                    self.assertIs(set_(path, text), True)  # saved, as write() says
                     self.assertEqual(get(path), text)
                     self.assertEqual(getattr(orvell.read(path), name), text)
 
@@ -89,7 +89,7 @@ class NumberFieldTest(FixtureCase):
             path = self.fresh(extension)
             for value, (get, set_, name) in zip((2024, 7, 15, 2, 3), NUMBER_FIELDS):
                 with self.subTest(extension=extension, field=name):
-                    set_(path, value)
+                    self.assertIs(set_(path, value), True)
                     self.assertEqual(get(path), value)
                     self.assertEqual(getattr(orvell.read(path), name), value)
 
