@@ -34,7 +34,10 @@ struct Reading {
     Reading reading;
     if (const TagLib::Tag* tag = ref.tag()) {
       reading.has_tag = true;
-      for (size_t i = 0; i < written.text_count; ++i) reading.texts[i] = (tag->*written.texts[i])();
+      for (size_t i = 0; i < written.text_count; ++i) {
+        const Written::Reader read = written.texts[i];
+        reading.texts[i] = (tag->*read)();
+      }
       if (written.year) reading.year = tag->year();
       if (written.track) reading.track = tag->track();
     }

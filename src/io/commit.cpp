@@ -263,13 +263,38 @@ bool RewriteInPlace(OverlayStream& stream) {
 // Writes the content to a new file in the folder of target and renames it
 // over target. false with nothing left behind when anything fails;
 // unavailable is set when no temporary file could be made at all.
+// A new file beside another, removed again unless it was renamed over it,
+// whatever ends the save.
+class Temporary {
+ public:
+  Temporary(const std::string& folder, const std::string& name)
+      : path_(folder + "/." + name.substr(0, 200) + ".orvell-XXXXXX"),
+        descriptor_(mkostemp(path_.data(), O_CLOEXEC)) {}
+  ~Temporary() {
+    if (descriptor_ >= 0) close(descriptor_);
+    if (descriptor_ >= 0 && !renamed_) unlink(path_.c_str());
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+
+  int Descriptor() const { return descriptor_; }
+  bool RenameOver(const std::string& target) {
+    renamed_ = rename(path_.c_str(), target.c_str()) == 0;
+    return renamed_;
+  }
+
+ private:
+  std::string path_;
+  int descriptor_;
+  bool renamed_ = false;
+};
+
 bool Replace(OverlayStream& stream, const std::string& target, bool& unavailable) {
   FileSource& source = stream.Source();
   const size_t slash = target.rfind('/');
   const std::string folder = target.substr(0, slash);
-  const std::string name = target.substr(slash + 1).substr(0, 200);
-  std::string temporary = folder + "/." + name + ".orvell-XXXXXX";
-  const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+  Temporary temporary(folder, target.substr(slash + 1));
+  const int descriptor = temporary.Descriptor();
   if (descriptor < 0) {
     unavailable = true;
     return false;
@@ -296,12 +321,7 @@ bool Replace(OverlayStream& stream, const std::string& target, bool& unavailable
   struct stat now;
   done = done && stat(target.c_str(), &now) == 0 && now.st_dev == facts.device &&
          now.st_ino == facts.inode;
-  done = done && rename(temporary.c_str(), target.c_str()) == 0;
-  close(descriptor);
-  if (!done) {
-    unlink(temporary.c_str());
-    return false;
-  }
+  if (!done || !temporary.RenameOver(target)) return false;
   // Make the rename itself last; the file is whole either way.
   const int directory = open(folder.empty() ? "/" : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (directory >= 0) {
