@@ -495,7 +495,10 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
 //     file", legal for the last box), whose size TagLib rewrites as the
 //     growth alone;
 //   - fragmented MP4 whose fragments carry their own base offsets, of
-//     which TagLib moves the first fragment's only;
+//     which TagLib moves the first fragment's only, also where a fragment
+//     holds a box named like a chunk-offset table, where no box is named
+//     mdat, and where a box of the movie runs past its parent, which
+//     makes TagLib misread everything after it;
 //   - WMA whose header object declares size 0 (TagLib's save never ends)
 //     or a size past the end of the file (the audio is cut away);
 //   - an AIFF file cut short, its SSND chunk declaring more than is left
@@ -573,6 +576,29 @@ std::string TaggedLast(const TempDir& dir) {
   return bytes.substr(0, end);
 }
 
+// Every box named from renamed to to.
+std::string RenameAll(std::string bytes, const std::string& from, const std::string& to) {
+  for (size_t at = bytes.find(from); at != std::string::npos; at = bytes.find(from, at + 4)) {
+    bytes.replace(at, 4, to);
+  }
+  return bytes;
+}
+
+// The fragmented fixture whose second fragment holds a box named "stco",
+// which is no chunk-offset table.
+std::string StcoInASecondFragment(std::string bytes) {
+  const size_t mfhd = bytes.find("mfhd", bytes.find("moof", bytes.find("moof") + 4));
+  return bytes.replace(mfhd, 4, "stco");
+}
+
+// The fragmented fixture whose udta box holds a box running 2 bytes past
+// its end: TagLib's parser then misreads the rest of the file.
+std::string PastItsParent(std::string bytes) {
+  const size_t meta = bytes.find("meta") - 4;
+  SetSizeAt(bytes, meta, SizeAt(bytes, meta) + 2);
+  return bytes.replace(meta + 4, 4, std::string("a\0te", 4));
+}
+
 // The ASF header object's 64-bit size (16 bytes in), set to size.
 std::string AsfHeaderSize(std::string bytes, uint64_t size) {
   for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>(size >> (8 * i));
@@ -600,6 +626,12 @@ TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
       {"ilst of size 0", "damaged.m4a", SizeZero(TaggedLast(scratch), "ilst")},
       {"fragments with base offsets", "fragmented.mp4",
        ReadBytes(orvell_test::FixturePath("fragmented.mp4"))},
+      {"fragments, one holding a box named stco", "fragmented.mp4",
+       StcoInASecondFragment(ReadBytes(orvell_test::FixturePath("fragmented.mp4")))},
+      {"fragments, media data boxes renamed", "fragmented.mp4",
+       RenameAll(ReadBytes(orvell_test::FixturePath("fragmented.mp4")), "mdat", "xdat")},
+      {"fragments, a movie box past its parent", "fragmented.mp4",
+       PastItsParent(ReadBytes(orvell_test::FixturePath("fragmented.mp4")))},
       {"WMA header of size 0", "damaged.wma", AsfHeaderSize(wma, 0)},
       {"WMA header past the end", "damaged.wma", AsfHeaderSize(wma, wma.size() + 4000)},
       {"AIFF cut short", "damaged.aiff", aiff.substr(0, aiff.size() - 100)},

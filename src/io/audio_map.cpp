@@ -110,37 +110,86 @@ std::optional<AudioMap> Ogg(Container container, Content& content, int64_t stop)
   return map;
 }
 
+// The boxes a decoder goes into on its way to the media data and the
+// positions pointing at it: chunk offset tables, fragment base offsets,
+// and the random-access index of fragmented files.
+bool IsMp4Path(const char* name) {
+  for (const char* container : {"moov", "trak", "mdia", "minf", "stbl", "moof", "traf", "mfra"}) {
+    if (std::memcmp(name, container, 4) == 0) return true;
+  }
+  return false;
+}
+
+// The positions in an MP4 file that point into its media data, and the
+// media data itself, found as a decoder finds them: every box within its
+// parent, whatever TagLib makes of a damaged one.
 std::optional<AudioMap> Mp4(Content& content) {
   AudioMap map;
-  bool fits = true;
-  const bool walked = WalkMp4(content, [&](const Mp4Box& box) {
-    const int64_t end = std::min(box.offset + box.length, content.Size());
-    if (box.depth == 0 && box.IsNamed("mdat")) {
-      const int64_t header = box.declared == 1 ? 16 : 8;
-      map.runs.push_back(Whole(box.offset + header, std::max<int64_t>(0, end - box.offset - header)));
-    } else if (box.IsNamed("stco") || box.IsNamed("co64")) {
-      const int64_t entry = box.IsNamed("stco") ? 4 : 8;
+  struct Level {
+    int64_t at, end;
+  };
+  std::vector<Level> levels{{0, content.Size()}};
+  while (!levels.empty()) {
+    Level& level = levels.back();
+    if (level.end - level.at < 8) {
+      levels.pop_back();
+      continue;
+    }
+    char header[16];
+    if (content.ReadAt(level.at, 16, header) < 8) return std::nullopt;
+    int64_t length = static_cast<int64_t>(BigEndian(header, 4));
+    int64_t header_size = 8;
+    if (length == 1) {
+      length = static_cast<int64_t>(BigEndian(header + 8, 8));
+      header_size = 16;
+    } else if (length == 0) {
+      length = level.end - level.at;  // to the end of its parent
+    }
+    if (length < header_size || length > level.end - level.at) return std::nullopt;
+    const int64_t box = level.at;
+    const char* name = header + 4;
+    level.at += length;
+    const bool top = levels.size() == 1;
+    if (top && std::memcmp(name, "mdat", 4) == 0) {
+      map.runs.push_back(Whole(box + header_size, length - header_size));
+    } else if (std::memcmp(name, "stco", 4) == 0 || std::memcmp(name, "co64", 4) == 0) {
+      const int64_t entry = name[1] == 't' ? 4 : 8;
       char count_bytes[4];
-      if (content.ReadAt(box.offset + 12, 4, count_bytes) != 4) return;
+      if (content.ReadAt(box + 12, 4, count_bytes) != 4) return std::nullopt;
       const auto count = static_cast<int64_t>(BigEndian(count_bytes, 4));
-      if (count > (end - box.offset - 16) / entry) {
-        fits = false;
-        return;
-      }
+      if (count > (length - 16) / entry) return std::nullopt;
       std::string entries(static_cast<size_t>(count * entry), '\0');
-      content.ReadAt(box.offset + 16, entries.size(), entries.data());
+      if (content.ReadAt(box + 16, entries.size(), entries.data()) != entries.size()) {
+        return std::nullopt;
+      }
       for (int64_t i = 0; i < count; ++i) {
         map.pointers.push_back(static_cast<int64_t>(
             BigEndian(entries.data() + i * entry, static_cast<size_t>(entry))));
       }
-    } else if (box.IsNamed("tfhd") && box.length >= 24) {
+    } else if (std::memcmp(name, "tfhd", 4) == 0 && length >= 24) {
       char head[24];
-      if (content.ReadAt(box.offset, 24, head) == 24 && (head[11] & 1) != 0) {
+      if (content.ReadAt(box, 24, head) == 24 && (head[11] & 1) != 0) {
         map.pointers.push_back(static_cast<int64_t>(BigEndian(head + 16, 8)));
       }
+    } else if (std::memcmp(name, "tfra", 4) == 0 && length >= 24) {
+      // A random-access entry holds a time, the offset of its moof box,
+      // and three numbers of 1 to 4 bytes.
+      std::string body(static_cast<size_t>(length - 8), '\0');
+      if (content.ReadAt(box + 8, body.size(), body.data()) != body.size()) return std::nullopt;
+      const size_t wide = body[0] == 1 ? 8 : 4;
+      const auto sizes = static_cast<uint32_t>(BigEndian(body.data() + 8, 4));
+      const size_t numbers = 3 + ((sizes >> 4) & 3) + ((sizes >> 2) & 3) + (sizes & 3);
+      const auto count = static_cast<size_t>(BigEndian(body.data() + 12, 4));
+      const size_t stride = 2 * wide + numbers;
+      if (count > (body.size() - 16) / stride) return std::nullopt;
+      for (size_t i = 0; i < count; ++i) {
+        map.pointers.push_back(
+            static_cast<int64_t>(BigEndian(body.data() + 16 + i * stride + wide, wide)));
+      }
+    } else if (IsMp4Path(name)) {
+      levels.push_back({box + header_size, box + length});
     }
-  });
-  if (!walked || !fits || map.runs.empty()) return std::nullopt;
+  }
   return map;
 }
 
@@ -347,7 +396,10 @@ bool KeepsAudio(Container container, OverlayStream& after, FileSource& before,
     }
   }
   old = LocateAudio(container, before);
-  if (!old) return true;
+  // An MP4 file points at its media data from its boxes: saved without
+  // knowing where, TagLib may leave pointers behind (it moves the base
+  // offsets of the first fragment only).
+  if (!old) return container != Container::Mp4;
   const std::optional<AudioMap> now = LocateAudio(container, after);
   return now && SameMaps(after, *now, before, *old);
 }

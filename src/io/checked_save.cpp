@@ -67,7 +67,8 @@ bool ReadsBack(OverlayStream& after, const TagLib::File& file, const Written& wr
   // what it parsed.
   OverlayStream view(OverlayStream::ViewOf{after});
   const TagLib::FileRef again(&view, true, TagLib::AudioProperties::Average);
-  return !again.isNull() && typeid(*again.file()) == typeid(file) &&
+  const TagLib::File* reopened = again.file();
+  return reopened != nullptr && typeid(*reopened) == typeid(file) &&
          Reading::Of(again, written) == expected;
 }
 
