@@ -23,21 +23,29 @@ bool OpenFile::Save() { return OffsetTablesFit(*ref_.file()) && ref_.save(); }
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 
-void OpenFile::SetProperties(const TagLib::PropertyMap& map) {
+void OpenFile::SetProperties(const TagLib::PropertyMap& map, GenericFields written) {
+  TagLib::Tag* tag = Tag();
+  const GenericFields at_risk = AbsentFrom(map, kAllGenericFields & ~written);
+  if (tag == nullptr || at_risk == kNoGenericField) return WriteProperties(ref_, map);
+  const GenericSnapshot before(*tag, at_risk);
   WriteProperties(ref_, map);
-}
-
-TagLib::String Utf8(const char* text) {
-  return TagLib::String(text, TagLib::String::UTF8);
+  before.Restore(*tag);
 }
 
 TagLib::String Key(const char* literal) {
   return TagLib::String(literal, TagLib::String::Latin1);
 }
 
+const TagLib::StringList* Find(const TagLib::PropertyMap& map, const char* key) {
+  // The map's own find() upper-cases the key into a new string first.
+  const TagLib::SimplePropertyMap& keys = map;
+  const auto found = keys.find(Key(key));
+  return found == keys.end() ? nullptr : &found->second;
+}
+
 TagLib::StringList Lookup(const TagLib::PropertyMap& map, const char* key) {
-  const auto found = map.find(Key(key));
-  return found == map.end() ? TagLib::StringList() : found->second;
+  const TagLib::StringList* values = Find(map, key);
+  return values == nullptr ? TagLib::StringList() : *values;
 }
 
 void StoreOrErase(TagLib::PropertyMap& map, const char* key, const TagLib::String& text) {

@@ -13,6 +13,8 @@
 #include <taglib/tstring.h>
 #include <taglib/tstringlist.h>
 
+#include "frame/generic_tag.h"
+
 namespace orvell {
 
 // Codes that mean the same in every family.
@@ -58,7 +60,10 @@ class OpenFile {
   TagLib::Tag* Tag() const { return ref_.tag(); }
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
-  void SetProperties(const TagLib::PropertyMap& map);
+  // Hands map to the file. Every generic tag field outside written (the
+  // fields this call sets itself, through the map or the tag) then reads
+  // as it did before, also where TagLib's write of the map dropped it.
+  void SetProperties(const TagLib::PropertyMap& map, GenericFields written);
   // Saves, unless TagLib's save would damage the file (see
   // OffsetTablesFit); false then, as for a failed save.
   bool Save();
@@ -101,10 +106,12 @@ inline int32_t SaveOnce(OpenFile& file, int32_t failed) {
   return file.Save() ? kSaved : failed;
 }
 
-// Caller text (NUL-terminated UTF-8) as a TagLib string.
-TagLib::String Utf8(const char* text);
 // Property keys are ASCII literals.
 TagLib::String Key(const char* literal);
+
+// The values stored under key (upper case, as TagLib keeps every key), or
+// null when map has no entry for it.
+const TagLib::StringList* Find(const TagLib::PropertyMap& map, const char* key);
 
 // The values stored under key, without inserting the key into map (the
 // non-const operator[] would add an empty entry). Empty when absent.
