@@ -27,8 +27,12 @@ struct ValueKey {
   TagText field;
 };
 constexpr ValueKey kValueKeys[kTagTextCount + 1] = {
-    {"TITLE", TagText::Title},   {"ARTIST", TagText::Artist},   {"ALBUM", TagText::Album},
-    {"GENRE", TagText::Genre},   {"DESCRIPTION", TagText::Comment}, {"COMMENT", TagText::Comment},
+    {"TITLE", TagText::Title},
+    {"ARTIST", TagText::Artist},
+    {"ALBUM", TagText::Album},
+    {"GENRE", TagText::Genre},
+    {"DESCRIPTION", TagText::Comment},
+    {"COMMENT", TagText::Comment},
 };
 
 size_t Index(TagText field) { return static_cast<size_t>(field); }
@@ -36,8 +40,8 @@ size_t Index(TagText field) { return static_cast<size_t>(field); }
 bool Has(GenericFields fields, GenericFields field) { return (fields & field) != 0; }
 
 // The key of each generic field in a property map, in bit order.
-constexpr const char* kFieldKeys[] = {"TITLE", "ARTIST",      "ALBUM",      "GENRE",
-                                      "COMMENT", "DATE", "TRACKNUMBER"};
+constexpr const char* kFieldKeys[] = {"TITLE",   "ARTIST", "ALBUM",      "GENRE",
+                                      "COMMENT", "DATE",   "TRACKNUMBER"};
 static_assert(sizeof kFieldKeys / sizeof kFieldKeys[0] == kTagTextCount + 2,
               "one key per generic field");
 
