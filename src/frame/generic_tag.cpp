@@ -88,7 +88,8 @@ GenericFields AbsentFrom(const TagLib::PropertyMap& map, GenericFields fields) {
 
 GenericSnapshot::GenericSnapshot(const TagLib::Tag& tag, GenericFields fields) : fields_(fields) {
   for (size_t i = 0; i < kTagTextCount; ++i) {
-    if (Has(fields_, FieldBit(static_cast<TagText>(i)))) text_[i] = (tag.*kAccessors[i].read)();
+    const TagText field = static_cast<TagText>(i);
+    if (Has(fields_, FieldBit(field))) text_[i] = ReadTagText(tag, field);
   }
   if (Has(fields_, kYearBit)) year_ = tag.year();
   if (Has(fields_, kTrackBit)) track_ = tag.track();
@@ -100,9 +101,9 @@ void GenericSnapshot::Restore(TagLib::Tag& tag) const {
   // the ID3v2 tag of a WAV file, while its map may come from RIFF INFO)
   // keeps what it gained.
   for (size_t i = 0; i < kTagTextCount; ++i) {
-    if (!Has(fields_, FieldBit(static_cast<TagText>(i))) || text_[i].isEmpty()) continue;
-    const TextAccessors& field = kAccessors[i];
-    if ((tag.*field.read)() != text_[i]) (tag.*field.write)(text_[i]);
+    const TagText field = static_cast<TagText>(i);
+    if (!Has(fields_, FieldBit(field)) || text_[i].isEmpty()) continue;
+    if (ReadTagText(tag, field) != text_[i]) WriteTagText(tag, field, text_[i]);
   }
   if (year_ != 0 && tag.year() != year_) tag.setYear(year_);
   if (track_ != 0 && tag.track() != track_) tag.setTrack(track_);
