@@ -19,12 +19,24 @@
  *
  * TEXT
  *   Text travels as UTF-8 in both directions. Input texts are NUL-terminated;
- *   an empty text is a value, not a missing argument. Output texts are
- *   written to a caller buffer of a given size in bytes, terminating NUL
- *   included. The single-field getters cut a text that does not fit at
- *   size - 1 bytes (the cut may fall inside a multi-byte character, and a
- *   result of size - 1 is also what an exactly fitting text gives);
- *   OV_ReadTags copies its block whole or not at all.
+ *   an empty text is a value, not a missing argument. Input that is not
+ *   valid UTF-8 is stored with each ill-formed sequence (a byte that cannot
+ *   start a character, or a character cut short) replaced by U+FFFD and
+ *   the rest kept, by every text setter and OV_WriteTags alike: the bytes
+ *   "ok\xC3\xA9\xFF" are stored as "oké" followed by U+FFFD. (TagLib
+ *   itself would store an empty text.) Output texts are written to a
+ *   caller buffer of a given size in bytes, terminating NUL included. The
+ *   single-field getters cut a text that does not fit at size - 1 bytes
+ *   (the cut may fall inside a multi-byte character, and a result of
+ *   size - 1 is also what an exactly fitting text gives); OV_ReadTags
+ *   copies its block whole or not at all.
+ *
+ * WRITES
+ *   A write changes the fields it is asked to and no other. A file may
+ *   carry several tags (an MP3 its ID3v2 and ID3v1 tags, or an APE tag; a
+ *   WAV file ID3v2 and RIFF INFO), and every field a reader saw before a
+ *   write reads the same after it, also one held only by a tag other than
+ *   the one TagLib reads the file's properties from.
  *
  * RESULTS
  *   Every function returns an int32_t. A result of zero or more is data: a
@@ -122,7 +134,10 @@ extern "C" {
 
 /* ======================================================================
  * Core tag fields: title, artist, album, genre, comment, year, track.
- * These go through the file's generic tag.
+ * These go through the file's generic tag. A text field holding several
+ * values reads as those values joined by " / " ("Amon Tobin / Emancipator"),
+ * whatever the format and TagLib version, which otherwise join them with
+ * " ", " / " or ", ".
  * ====================================================================== */
 
 /*
@@ -297,14 +312,25 @@ OV_API int32_t OV_SetArtistSync(const char *path, const char *text, int32_t flag
  * Each setter rewrites its half and keeps the other; when both halves come
  * out as nothing to store (0 or less) the key is removed. Stored text that
  * does not parse reads as 0 and 0. The track number itself is read by
- * OV_GetTrack from the generic tag.
+ * OV_GetTrack from the generic tag, and is the number a setter keeps when
+ * "TRACKNUMBER" holds none (an MP3 whose track is only in its ID3v1 tag).
+ *
+ * Many taggers keep the total under a key of its own beside a number
+ * without one: "TRACKTOTAL" or "TOTALTRACKS", "DISCTOTAL" or "TOTALDISCS".
+ * When the pair text holds no total (or a total of 0), the total is read
+ * from the first of those keys that holds a value; a total in the pair
+ * text comes first. Whenever a setter or OV_WriteTags changes or removes a
+ * pair, every such key the file has is set to the new total, or removed
+ * with a total of 0 or the pair, so that no reader sees two totals; the
+ * keys are never added.
  * ====================================================================== */
 
 /*
  * Pair getters: OV_GetTrackTotal, OV_GetDisc, OV_GetDiscTotal.
  *
- * Read the first value stored under the key; further values are ignored.
- * The file is never changed.
+ * Read the first value stored under the key, and the total key when the
+ * pair text holds no total; further values are ignored. The file is never
+ * changed.
  *
  *    n       the number; 0 when absent or unreadable. A negative number
  *            stored in the file is returned as it is, so -1 and -2 can also
@@ -320,15 +346,19 @@ OV_API int32_t OV_GetDiscTotal(const char *path);
 /*
  * Pair setters: OV_SetTrack, OV_SetTrackTotal, OV_SetDisc, OV_SetDiscTotal.
  *
- * Write one half of the pair, keep the other as stored, and save:
+ * Write one half of the pair, keep the other as a reader sees it, and
+ * save:
  *
- *    stored   call                 stored after
- *    3/12     OV_SetTrack 5        5/12
- *    3/12     OV_SetTrack 0        0/12
- *    3        OV_SetTrack 0        (key removed)
- *    3/12     OV_SetTrackTotal 0   3
- *    (none)   OV_SetTrackTotal 12  0/12
- *    x/12     OV_SetDisc 2         2   (unreadable text counts as 0 and 0)
+ *    stored               call                 stored after
+ *    3/12                 OV_SetTrack 5        5/12
+ *    3/12                 OV_SetTrack 0        0/12
+ *    3                    OV_SetTrack 0        (key removed)
+ *    3/12                 OV_SetTrackTotal 0   3
+ *    (none)               OV_SetTrackTotal 12  0/12
+ *    (none), tag track 5  OV_SetTrackTotal 12  5/12
+ *    5, TOTALTRACKS=10    OV_SetTrackTotal 11  5/11, TOTALTRACKS=11
+ *    1, DISCTOTAL=2       OV_SetDiscTotal 0    1   (DISCTOTAL removed)
+ *    x/12                 OV_SetDisc 2         2   (unreadable: 0 and 0)
  *
  * The key is left with exactly one value, or none. The file is saved even
  * when the value is unchanged. What a format keeps is TagLib's business:
@@ -384,15 +414,19 @@ OV_API int32_t OV_SetDiscTotal(const char *path, int32_t value);
  * its end.
  *
  * Where the values come from:
- *   - title, artist, album, genre, comment and year: the generic tag;
+ *   - title, artist, album, genre, comment and year: the generic tag,
+ *     several values joined by " / ";
  *   - album artist, composer, conductor: the first value of "ALBUMARTIST",
  *     "COMPOSER" and "CONDUCTOR"; empty when the key has none;
  *   - track and track total: the pair stored under "TRACKNUMBER" ("3/12"
  *     gives 3 and 12). Only when that key holds no value at all is the
- *     track the generic tag's track number (as OV_GetTrack reads it), with
- *     a total of 0; a stored text that does not parse gives 0 and 0.
+ *     track the generic tag's track number (as OV_GetTrack reads it); a
+ *     stored text that does not parse gives 0 and 0. A total the text
+ *     does not hold comes from "TRACKTOTAL" or "TOTALTRACKS", as
+ *     OV_GetTrackTotal reads it.
  *   - disc and disc total: the pair under "DISCNUMBER"; 0 and 0 when it
- *     holds none (no fallback);
+ *     holds none (no fallback), the total from "DISCTOTAL" or "TOTALDISCS"
+ *     when the text holds none;
  *   - duration (whole seconds, half a second rounded up), bitrate, sample
  *     rate and channels: the audio properties; all 0 when the file has
  *     none.
@@ -468,14 +502,16 @@ OV_API int32_t OV_ReadTags(const char *path, char *buffer, int32_t size);
  *     the key.
  *   - track and track total (9, 10) share "TRACKNUMBER", disc and disc
  *     total (11, 12) share "DISCNUMBER". A set or clear of one half keeps
- *     the other half as stored; the pair is written as "n", or "n/total"
- *     when the total is positive, and the key is removed when neither
- *     number is positive. Clearing the track number (9) removes the whole
- *     track pair and ignores record 10 (which must still be valid). A
- *     kept track number comes from the generic tag's track number when
- *     "TRACKNUMBER" holds no value. Clearing the disc number (11) only
- *     sets it to 0: a disc total stays ("2/3" becomes "0/3"), and a kept
- *     disc number is 0 when "DISCNUMBER" holds none.
+ *     the other half as a reader sees it (a total from its own key
+ *     included); the pair is written as "n", or "n/total" when the total
+ *     is positive, and the key is removed when neither number is positive.
+ *     Total keys the file has follow, as for the pair setters. Clearing
+ *     the track number (9) removes the whole track pair and ignores record
+ *     10 (which must still be valid). A kept track number comes from the
+ *     generic tag's track number when "TRACKNUMBER" holds no value.
+ *     Clearing the disc number (11) only sets it to 0: a disc total stays
+ *     ("2/3" becomes "0/3"), and a kept disc number is 0 when "DISCNUMBER"
+ *     holds none.
  *
  * The whole block is checked before the file is opened; a faulty block
  * never opens the file, and a block that keeps every field returns 0

@@ -310,13 +310,54 @@ TEST(WriteTagsTrack, ABadTotalBesideAClearedTrackLeavesTheFileAlone) {
 }
 
 // A WavPack file whose APE tag has no usable track while its ID3v1 tag
-// holds 7: Tag::track() is 7 whatever "TRACKNUMBER" holds.
+// holds 7: Tag::track() is 7 whatever "TRACKNUMBER" holds, and a reader
+// sees track 7. TagLib writes the APE tag's map into the ID3v1 tag too, so
+// any write of the map would empty that track unless it is kept. Every
+// kind of write keeps it; a pair write combines it with the new half.
+TEST(WriteTagsTrack, EveryWriteKeepsATrackOnlyTheId3v1TagHolds) {
+  namespace ob = orvell_blocks;
+  using orvell_test::SetNumber;
+  using orvell_test::SetText;
+  using orvell_test::WriteBlock;
+  ob::WriteRecords totals;
+  totals[ob::kTrackTotal] = {Action::Set, "12"};
+  totals[ob::kDiscTotal] = {Action::Set, "2"};
+  ob::WriteRecords composer;
+  composer[ob::kComposer] = {Action::Set, "Bulk composer"};
+  const orvell_test::WriteOp writes[] = {
+      SetNumber(ob::kTrackTotal, 12),  // 7/12: the track the reader saw
+      SetNumber(ob::kDisc, 2),
+      SetNumber(ob::kDiscTotal, 3),
+      SetText(ob::kComposer, "Composer"),
+      SetText(ob::kAlbumArtist, "Album artist"),
+      orvell_test::SetArtistSync("Synced", 1),
+      WriteBlock("track and disc totals", totals),
+      WriteBlock("composer", composer),
+      SetNumber(ob::kTrack, 0),  // the one write that removes it
+  };
+  TempDir dir;
+  for (const orvell_test::WriteOp& write : writes) {
+    SCOPED_TRACE(write.name);
+    const std::string path = dir.Copy("silence.wv");
+    orvell_test::SplitWavPackTrack(path, "", 7);
+    ASSERT_TRUE(Values(path, "TRACKNUMBER").empty());
+    ASSERT_EQ(OV_GetTrack(path.c_str()), 7);
+    auto model = orvell_test::ModelOf(FieldsOf(path));
+    ASSERT_TRUE(model);
+    ASSERT_EQ(model->Number(ob::kTrack), 7);
+    ASSERT_EQ(write.call(path.c_str()), 1);
+    write.apply(*model);
+    const auto seen = orvell_test::ModelOf(FieldsOf(path));
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(Describe(*seen), Describe(*model));
+    EXPECT_EQ(OV_GetTrack(path.c_str()), model->Number(ob::kTrack));
+  }
+}
+
 TEST(WriteTagsTrack, AKeptTrackComesFromTheTagWhenTrackNumberHasNoValue) {
   TempDir dir;
   const std::string path = dir.Copy("silence.wv");
   orvell_test::SplitWavPackTrack(path, "", 7);
-  ASSERT_TRUE(Values(path, "TRACKNUMBER").empty());
-  ASSERT_EQ(OV_GetTrack(path.c_str()), 7);
   ASSERT_EQ(Write(path, {Set(10, "12"), Set(12, "2")}), 1);
   EXPECT_EQ(Values(path, "TRACKNUMBER"), Texts{"7/12"});
   EXPECT_EQ(Values(path, "DISCNUMBER"), Texts{"0/2"}) << "the disc has no fallback";

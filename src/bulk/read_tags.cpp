@@ -10,6 +10,7 @@
 #include "frame/frame.h"
 #include "frame/text.h"
 #include "numbers/number_pair.h"
+#include "numbers/stored_pair.h"
 
 namespace orvell {
 namespace {
@@ -32,16 +33,18 @@ class AppendField {
 };
 
 // The values of one file, gathered in the order TagLib is asked: the tag
-// first, then the property map, then the audio properties.
+// and the property map, then the audio properties.
 struct Record {
   std::array<std::string, kReadFieldCount> text;
   std::array<int32_t, kReadFieldCount> number{};
 };
 
-void GatherTag(const TagLib::Tag& tag, Record& record) {
+void GatherTag(const TagLib::Tag& tag, const TagLib::PropertyMap& map, Record& record) {
+  const SeveralValues several(map);
   for (size_t i = 0; i < kReadFieldCount; ++i) {
     const FieldEntry& entry = FieldAt(i);
-    if (entry.source == FieldSource::TagText) record.text[i] = (tag.*entry.read)().to8Bit(true);
+    if (entry.source != FieldSource::TagText) continue;
+    record.text[i] = several.Shown(entry.text, ReadTagText(tag, entry.text)).to8Bit(true);
   }
   record.number[static_cast<size_t>(TagField::Year)] = static_cast<int32_t>(tag.year());
 }
@@ -53,17 +56,10 @@ void GatherProperties(const TagLib::PropertyMap& map, const TagLib::Tag& tag, Re
       const TagLib::StringList values = Lookup(map, entry.key);
       if (!values.isEmpty()) record.text[i] = values.front().to8Bit(true);
     } else if (entry.source == FieldSource::PairFirst) {
-      // Both halves of a pair come from one parse of its first value. Only
-      // the track falls back to the generic tag, and only when the key has
-      // no value at all: text that does not parse still counts as a value.
-      const TagLib::StringList values = Lookup(map, entry.key);
-      int32_t& first = record.number[i];
-      int32_t& second = record.number[i + 1];
-      if (!values.isEmpty()) {
-        ParseNumberPair(values.front(), first, second);
-      } else if (entry.field == TagField::Track) {
-        first = static_cast<int32_t>(tag.track());
-      }
+      // Both halves of a pair come from one reading of it.
+      const StoredPair pair = ReadStoredPair(map, *entry.pair, &tag);
+      record.number[i] = pair.first;
+      record.number[i + 1] = pair.second;
     }
   }
 }
@@ -99,8 +95,9 @@ int32_t ReadTags(const char* path, char* buffer, int32_t size) {
   return Guard([&] {
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
       Record record;
-      GatherTag(tag, record);
-      GatherProperties(file.Properties(), tag, record);
+      const TagLib::PropertyMap map = file.Properties();
+      GatherTag(tag, map, record);
+      GatherProperties(map, tag, record);
       GatherAudio(file.Audio(), record);
       const std::string block = EncodeBlock(record);
       // Whole or nothing: the block and its NUL must fit.

@@ -7,8 +7,9 @@
 #include <cstddef>
 
 #include <taglib/audioproperties.h>
-#include <taglib/tag.h>
-#include <taglib/tstring.h>
+
+#include "frame/generic_tag.h"
+#include "numbers/stored_pair.h"
 
 namespace orvell {
 
@@ -25,11 +26,11 @@ enum class FieldKind { Text, Integer };
 
 // Where a field is read from and written to.
 enum class FieldSource {
-  TagText,       // a generic tag text accessor pair
+  TagText,       // a generic tag text field
   PropertyText,  // the first value of a property key
   TagYear,       // Tag::year() / Tag::setYear()
-  PairFirst,     // first number of a number-pair property
-  PairSecond,    // second number of a number-pair property
+  PairFirst,     // first number of a track or disc pair
+  PairSecond,    // second number of a track or disc pair
   Audio,         // an audio property, never written
 };
 
@@ -37,11 +38,12 @@ struct FieldEntry {
   TagField field;
   FieldKind kind;
   FieldSource source;
-  // PropertyText and pair fields: the property key.
+  // PropertyText fields: the property key.
   const char* key;
-  // TagText fields: the accessors of the generic tag.
-  TagLib::String (TagLib::Tag::*read)() const;
-  void (TagLib::Tag::*write)(const TagLib::String&);
+  // TagText fields: which one.
+  TagText text;
+  // Pair fields: the keys of their pair.
+  const PairKeys* pair;
   // Audio fields: the measurement (milliseconds for the duration).
   int (TagLib::AudioProperties::*measure)() const;
 };

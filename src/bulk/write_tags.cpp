@@ -6,7 +6,8 @@
 #include "bulk/tag_field.h"
 #include "bulk/write_block.h"
 #include "frame/frame.h"
-#include "numbers/number_pair.h"
+#include "frame/text.h"
+#include "numbers/stored_pair.h"
 
 namespace orvell {
 namespace {
@@ -38,9 +39,7 @@ int32_t Number(const WriteItem& item) {
   return value;
 }
 
-TagLib::String Text(const WriteItem& item) {
-  return TagLib::String(item.value, TagLib::String::UTF8);
-}
+TagLib::String Text(const WriteItem& item) { return FromUtf8(item.value); }
 
 // Applies a set, keep or clear to one half of a pair.
 void Apply(const WriteItem& item, int32_t& half) {
@@ -62,61 +61,55 @@ void ApplyPropertyTexts(const WriteItems& items, TagLib::PropertyMap& map) {
   }
 }
 
-// Records 9 and 10. Clearing the track number drops the whole pair and
-// ignores the total; otherwise the kept half comes from the stored pair, or
-// from the generic tag's track number when "TRACKNUMBER" has no value.
-void ApplyTrackPair(const WriteItems& items, TagLib::PropertyMap& map, const TagLib::Tag& tag) {
-  const FieldEntry& entry = FieldAt(static_cast<size_t>(TagField::Track));
-  const WriteItem& number_item = items[static_cast<size_t>(TagField::Track)];
-  const WriteItem& total_item = items[static_cast<size_t>(TagField::TrackTotal)];
-  if (number_item.action == kClear) {
-    map.erase(Key(entry.key));
-    return;
+// Records 9 to 12, a pair at a time. The half kept is the pair as a reader
+// sees it (the track number from the generic tag when "TRACKNUMBER" holds
+// none). Clearing the track number drops the whole track pair and ignores
+// its total; clearing the disc number sets it to 0 and the total applies.
+// Returns the generic fields written: the track, when its pair changed.
+GenericFields ApplyPairs(const WriteItems& items, TagLib::PropertyMap& map, const TagLib::Tag& tag) {
+  GenericFields written = kNoGenericField;
+  for (size_t i = 0; i < kWriteRecordCount; ++i) {
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source != FieldSource::PairFirst) continue;
+    const WriteItem& number_item = items[i];
+    const WriteItem& total_item = items[i + 1];
+    if (number_item.action == kKeep && total_item.action == kKeep) continue;
+    written |= entry.pair->number_field;
+    const bool drops_pair = entry.field == TagField::Track && number_item.action == kClear;
+    StoredPair pair;  // 0 and 0: nothing to store
+    if (!drops_pair) {
+      pair = ReadStoredPair(map, *entry.pair, &tag);
+      Apply(number_item, pair.first);
+      Apply(total_item, pair.second);
+    }
+    StorePair(map, *entry.pair, pair);
   }
-  if (number_item.action == kKeep && total_item.action == kKeep) return;
-  int32_t number = 0;
-  int32_t total = 0;
-  const TagLib::StringList values = Lookup(map, entry.key);
-  if (!values.isEmpty()) {
-    ParseNumberPair(values.front(), number, total);
-  } else {
-    number = static_cast<int32_t>(tag.track());
-  }
-  Apply(number_item, number);
-  Apply(total_item, total);
-  StoreOrErase(map, entry.key, FormatNumberPair(number, total));
+  return written;
 }
 
-// Records 11 and 12. Clearing the disc number sets it to 0 and the total
-// still applies; there is no fallback to the generic tag.
-void ApplyDiscPair(const WriteItems& items, TagLib::PropertyMap& map) {
-  const FieldEntry& entry = FieldAt(static_cast<size_t>(TagField::Disc));
-  const WriteItem& number_item = items[static_cast<size_t>(TagField::Disc)];
-  const WriteItem& total_item = items[static_cast<size_t>(TagField::DiscTotal)];
-  if (number_item.action == kKeep && total_item.action == kKeep) return;
-  int32_t number = 0;
-  int32_t total = 0;
-  const TagLib::StringList values = Lookup(map, entry.key);
-  if (!values.isEmpty()) ParseNumberPair(values.front(), number, total);
-  Apply(number_item, number);
-  Apply(total_item, total);
-  StoreOrErase(map, entry.key, FormatNumberPair(number, total));
+// The generic tag fields records 0, 1, 3, 4, 5 and 8 write.
+GenericFields TagFieldsWritten(const WriteItems& items) {
+  GenericFields written = kNoGenericField;
+  for (size_t i = 0; i < kWriteRecordCount; ++i) {
+    if (items[i].action == kKeep) continue;
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source == FieldSource::TagText) written |= FieldBit(entry.text);
+    if (entry.source == FieldSource::TagYear) written |= kYearBit;
+  }
+  return written;
 }
 
 // Records 0, 1, 3, 4, 5 and 8, after the property map so that they win
-// over whatever the map carried for the same fields; each is noted in
-// written, to be read back after the save.
-void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag, io::Written& written) {
+// over whatever the map carried for the same fields.
+void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag) {
   for (size_t i = 0; i < kWriteRecordCount; ++i) {
     const FieldEntry& entry = FieldAt(i);
     const WriteItem& item = items[i];
     if (item.action == kKeep) continue;
     if (entry.source == FieldSource::TagText) {
-      (tag.*entry.write)(item.action == kSet ? Text(item) : TagLib::String());
-      written.Text(entry.read);
+      WriteTagText(tag, entry.text, item.action == kSet ? Text(item) : TagLib::String());
     } else if (entry.source == FieldSource::TagYear) {
       tag.setYear(item.action == kSet ? static_cast<unsigned int>(Number(item)) : 0u);
-      written.year = true;
     }
   }
 }
@@ -130,17 +123,15 @@ int32_t WriteTags(const char* path, const char* block, int32_t size) {
     if (parsed < 0) return parsed;
     if (AllKeep(items)) return 0;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+      GenericFields written = TagFieldsWritten(items);
       if (TouchesProperties(items)) {
         TagLib::PropertyMap map = file.Properties();
         ApplyPropertyTexts(items, map);
-        ApplyTrackPair(items, map, tag);
-        ApplyDiscPair(items, map);
-        file.SetProperties(map);
+        written |= ApplyPairs(items, map, tag);
+        file.SetProperties(map, written);
       }
-      io::Written written{static_cast<size_t>(size)};
-      written.track = items[static_cast<size_t>(TagField::Track)].action == kSet;
-      ApplyTagFields(items, tag, written);
-      return SaveOnce(file, kWriteSaveFailed, written);
+      ApplyTagFields(items, tag);
+      return SaveOnce(file, kWriteSaveFailed, static_cast<size_t>(size), written);
     });
   });
 }

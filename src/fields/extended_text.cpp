@@ -10,6 +10,7 @@
 namespace orvell {
 namespace {
 
+constexpr const char* kArtist = "ARTIST";
 constexpr const char* kAlbumArtist = "ALBUMARTIST";
 constexpr const char* kComposer = "COMPOSER";
 constexpr const char* kConductor = "CONDUCTOR";
@@ -28,24 +29,15 @@ int32_t GetPropertyText(const char* path, char* buffer, int32_t size, const char
   });
 }
 
-// Replaces every value of key with text, or removes key for an empty text.
-void ReplaceOrErase(TagLib::PropertyMap& map, const char* key, const char* text) {
-  if (text[0] == '\0') {
-    map.erase(Key(key));
-  } else {
-    map.replace(Key(key), TagLib::StringList(Utf8(text)));
-  }
-}
-
 int32_t SetPropertyText(const char* path, const char* text, const char* key) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return -2;
     return WithFile(path, kTextFamily, [&](OpenFile& file) {
       TagLib::PropertyMap map = file.Properties();
-      ReplaceOrErase(map, key, text);
-      file.SetProperties(map);
-      return SaveOnce(file, kSaveFailed, io::Written{std::strlen(text)});
+      StoreOrErase(map, key, FromUtf8(text));
+      file.SetProperties(map, kNoGenericField);
+      return SaveOnce(file, kSaveFailed, std::strlen(text), kNoGenericField);
     });
   });
 }
@@ -55,15 +47,19 @@ int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
-      tag.setArtist(Utf8(text));
+      const TagLib::String artist = FromUtf8(text);
       if (flag != 0) {
-        // Read after the artist was set, on the same file, so the map
-        // handed back carries the new artist too.
+        // The map is read before the artist is set: TagLib builds it from
+        // the file's first tag that is not empty, and setting the artist
+        // can make an empty first tag the one, leaving the fields of the
+        // others out of the map and so out of the file.
         TagLib::PropertyMap map = file.Properties();
-        ReplaceOrErase(map, kAlbumArtist, text);
-        file.SetProperties(map);
+        StoreOrErase(map, kArtist, artist);
+        StoreOrErase(map, kAlbumArtist, artist);
+        file.SetProperties(map, FieldBit(TagText::Artist));
       }
-      return SaveOnce(file, kSaveFailed, io::Written{2 * std::strlen(text)}.Text(&TagLib::Tag::artist));
+      tag.setArtist(artist);
+      return SaveOnce(file, kSaveFailed, 2 * std::strlen(text), FieldBit(TagText::Artist));
     });
   });
 }

@@ -1,59 +1,43 @@
-// One half of the track pair ("TRACKNUMBER") or the disc pair
-// ("DISCNUMBER"), through the property map only.
+// One half of the track pair or the disc pair, through the property map:
+// the pair text under "TRACKNUMBER" or "DISCNUMBER" and the total keys
+// beside it.
 #include "orvell.h"
 
 #include "frame/frame.h"
-#include "numbers/number_pair.h"
+#include "numbers/stored_pair.h"
 
 namespace orvell {
 namespace {
 
-constexpr const char* kTrackKey = "TRACKNUMBER";
-constexpr const char* kDiscKey = "DISCNUMBER";
-
 enum class Half { First, Second };
 
-// The pair stored under key; (0, 0) when absent or unreadable.
-void StoredPair(const TagLib::PropertyMap& map, const char* key, int32_t& first,
-                int32_t& second) {
-  first = 0;
-  second = 0;
-  const TagLib::StringList values = Lookup(map, key);
-  if (!values.isEmpty()) ParseNumberPair(values.front(), first, second);
+int32_t& HalfOf(StoredPair& pair, Half half) {
+  return half == Half::First ? pair.first : pair.second;
 }
 
-int32_t GetHalf(const char* path, const char* key, Half half) {
+int32_t GetHalf(const char* path, const PairKeys& keys, Half half) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     return WithFile(path, kNumberGetter, [&](OpenFile& file) {
-      int32_t first = 0;
-      int32_t second = 0;
-      StoredPair(file.Properties(), key, first, second);
-      return half == Half::First ? first : second;
+      StoredPair pair = ReadStoredPair(file.Properties(), keys, file.Tag());
+      return HalfOf(pair, half);
     });
   });
 }
 
-// A track number set must read back through the generic tag.
-io::Written Written(const char* key, Half half) {
-  io::Written written{sizeof(int32_t)};
-  written.track = key == kTrackKey && half == Half::First;
-  return written;
-}
-
-int32_t SetHalf(const char* path, int32_t value, const char* key, Half half) {
+int32_t SetHalf(const char* path, int32_t value, const PairKeys& keys, Half half) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (value < 0) return -2;
     return WithFile(path, kTextFamily, [&](OpenFile& file) {
       TagLib::PropertyMap map = file.Properties();
-      int32_t first = 0;
-      int32_t second = 0;
-      StoredPair(map, key, first, second);
-      (half == Half::First ? first : second) = value;
-      StoreOrErase(map, key, FormatNumberPair(first, second));
-      file.SetProperties(map);
-      return SaveOnce(file, kSaveFailed, Written(key, half));
+      // The half kept is the one a reader saw: for the track number, the
+      // generic tag's when "TRACKNUMBER" holds none.
+      StoredPair pair = ReadStoredPair(map, keys, file.Tag());
+      HalfOf(pair, half) = value;
+      StorePair(map, keys, pair);
+      file.SetProperties(map, keys.number_field);
+      return SaveOnce(file, kSaveFailed, sizeof value, keys.number_field);
     });
   });
 }
@@ -63,19 +47,19 @@ int32_t SetHalf(const char* path, int32_t value, const char* key, Half half) {
 
 using namespace orvell;
 
-int32_t OV_GetTrackTotal(const char* path) { return GetHalf(path, kTrackKey, Half::Second); }
-int32_t OV_GetDisc(const char* path) { return GetHalf(path, kDiscKey, Half::First); }
-int32_t OV_GetDiscTotal(const char* path) { return GetHalf(path, kDiscKey, Half::Second); }
+int32_t OV_GetTrackTotal(const char* path) { return GetHalf(path, kTrackKeys, Half::Second); }
+int32_t OV_GetDisc(const char* path) { return GetHalf(path, kDiscKeys, Half::First); }
+int32_t OV_GetDiscTotal(const char* path) { return GetHalf(path, kDiscKeys, Half::Second); }
 
 int32_t OV_SetTrack(const char* path, int32_t value) {
-  return SetHalf(path, value, kTrackKey, Half::First);
+  return SetHalf(path, value, kTrackKeys, Half::First);
 }
 int32_t OV_SetTrackTotal(const char* path, int32_t value) {
-  return SetHalf(path, value, kTrackKey, Half::Second);
+  return SetHalf(path, value, kTrackKeys, Half::Second);
 }
 int32_t OV_SetDisc(const char* path, int32_t value) {
-  return SetHalf(path, value, kDiscKey, Half::First);
+  return SetHalf(path, value, kDiscKeys, Half::First);
 }
 int32_t OV_SetDiscTotal(const char* path, int32_t value) {
-  return SetHalf(path, value, kDiscKey, Half::Second);
+  return SetHalf(path, value, kDiscKeys, Half::Second);
 }

@@ -10,27 +10,35 @@
 namespace orvell {
 namespace {
 
-using TextReader = TagLib::String (TagLib::Tag::*)() const;
-using TextWriter = void (TagLib::Tag::*)(const TagLib::String&);
 using NumberReader = unsigned int (TagLib::Tag::*)() const;
 
-int32_t GetTagText(const char* path, char* buffer, int32_t size, TextReader read) {
+// The field as callers see it: several values joined by " / ". The
+// property map, which holds the values one by one, is read only for a text
+// TagLib may have joined.
+TagLib::String ShownText(const OpenFile& file, const TagLib::Tag& tag, TagText field) {
+  const TagLib::String text = ReadTagText(tag, field);
+  if (!MayBeJoined(text) && !file.ShowsFirstValueOnly()) return text;
+  const TagLib::PropertyMap map = file.Properties();
+  return SeveralValues(map).Shown(field, text);
+}
+
+int32_t GetTagText(const char* path, char* buffer, int32_t size, TagText field) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (IsBadBuffer(buffer, size)) return -2;
-    return WithTag(path, kTextFamily, [&](OpenFile&, TagLib::Tag& tag) {
-      return CopyTextOut((tag.*read)(), buffer, size);
+    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+      return CopyTextOut(ShownText(file, tag, field), buffer, size);
     });
   });
 }
 
-int32_t SetTagText(const char* path, const char* text, TextWriter write, TextReader read) {
+int32_t SetTagText(const char* path, const char* text, TagText field) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
-      (tag.*write)(Utf8(text));
-      return SaveOnce(file, kSaveFailed, io::Written{std::strlen(text)}.Text(read));
+      WriteTagText(tag, field, FromUtf8(text));
+      return SaveOnce(file, kSaveFailed, std::strlen(text), FieldBit(field));
     });
   });
 }
@@ -50,42 +58,42 @@ int32_t GetTagNumber(const char* path, NumberReader read) {
 using orvell::GetTagNumber;
 using orvell::GetTagText;
 using orvell::SetTagText;
-using TagLib::Tag;
+using orvell::TagText;
 
 int32_t OV_GetTitle(const char* path, char* buffer, int32_t size) {
-  return GetTagText(path, buffer, size, &Tag::title);
+  return GetTagText(path, buffer, size, TagText::Title);
 }
 int32_t OV_GetArtist(const char* path, char* buffer, int32_t size) {
-  return GetTagText(path, buffer, size, &Tag::artist);
+  return GetTagText(path, buffer, size, TagText::Artist);
 }
 int32_t OV_GetAlbum(const char* path, char* buffer, int32_t size) {
-  return GetTagText(path, buffer, size, &Tag::album);
+  return GetTagText(path, buffer, size, TagText::Album);
 }
 int32_t OV_GetGenre(const char* path, char* buffer, int32_t size) {
-  return GetTagText(path, buffer, size, &Tag::genre);
+  return GetTagText(path, buffer, size, TagText::Genre);
 }
 int32_t OV_GetComment(const char* path, char* buffer, int32_t size) {
-  return GetTagText(path, buffer, size, &Tag::comment);
+  return GetTagText(path, buffer, size, TagText::Comment);
 }
 
 int32_t OV_SetTitle(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setTitle, &Tag::title);
+  return SetTagText(path, text, TagText::Title);
 }
 int32_t OV_SetArtist(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setArtist, &Tag::artist);
+  return SetTagText(path, text, TagText::Artist);
 }
 int32_t OV_SetAlbum(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setAlbum, &Tag::album);
+  return SetTagText(path, text, TagText::Album);
 }
 int32_t OV_SetGenre(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setGenre, &Tag::genre);
+  return SetTagText(path, text, TagText::Genre);
 }
 int32_t OV_SetComment(const char* path, const char* text) {
-  return SetTagText(path, text, &Tag::setComment, &Tag::comment);
+  return SetTagText(path, text, TagText::Comment);
 }
 
-int32_t OV_GetYear(const char* path) { return GetTagNumber(path, &Tag::year); }
-int32_t OV_GetTrack(const char* path) { return GetTagNumber(path, &Tag::track); }
+int32_t OV_GetYear(const char* path) { return GetTagNumber(path, &TagLib::Tag::year); }
+int32_t OV_GetTrack(const char* path) { return GetTagNumber(path, &TagLib::Tag::track); }
 
 int32_t OV_SetYear(const char* path, int32_t year) {
   using namespace orvell;
@@ -94,9 +102,7 @@ int32_t OV_SetYear(const char* path, int32_t year) {
     if (year < 0) return -2;
     return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
       tag.setYear(static_cast<unsigned int>(year));
-      io::Written written{sizeof year};
-      written.year = true;
-      return SaveOnce(file, kSaveFailed, written);
+      return SaveOnce(file, kSaveFailed, sizeof year, kYearBit);
     });
   });
 }

@@ -20,25 +20,44 @@ TagLib::FileRef Open(io::FileSource& source, io::OverlayStream& stream) {
 
 OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(Open(source_, stream_)) {}
 
-bool OpenFile::Save(const io::Written& written) { return io::SaveChecked(ref_, stream_, written); }
+bool OpenFile::Save(size_t input_bytes, GenericFields written) {
+  io::Written check{input_bytes};
+  for (size_t i = 0; i < kTagTextCount; ++i) {
+    const auto field = static_cast<TagText>(i);
+    if ((written & FieldBit(field)) != 0) check.Text(ReaderOf(field));
+  }
+  check.year = (written & kYearBit) != 0;
+  check.track = (written & kTrackBit) != 0;
+  return io::SaveChecked(ref_, stream_, check);
+}
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 
-void OpenFile::SetProperties(const TagLib::PropertyMap& map) {
-  WriteProperties(ref_, map);
-}
+bool OpenFile::ShowsFirstValueOnly() const { return orvell::ShowsFirstValueOnly(ref_); }
 
-TagLib::String Utf8(const char* text) {
-  return TagLib::String(text, TagLib::String::UTF8);
+void OpenFile::SetProperties(const TagLib::PropertyMap& map, GenericFields written) {
+  TagLib::Tag* tag = Tag();
+  const GenericFields at_risk = AbsentFrom(map, kAllGenericFields & ~written);
+  if (tag == nullptr || at_risk == kNoGenericField) return WriteProperties(ref_, map);
+  const GenericSnapshot before(*tag, at_risk);
+  WriteProperties(ref_, map);
+  before.Restore(*tag);
 }
 
 TagLib::String Key(const char* literal) {
   return TagLib::String(literal, TagLib::String::Latin1);
 }
 
+const TagLib::StringList* Find(const TagLib::PropertyMap& map, const char* key) {
+  // The map's own find() upper-cases the key into a new string first.
+  const TagLib::SimplePropertyMap& keys = map;
+  const auto found = keys.find(Key(key));
+  return found == keys.end() ? nullptr : &found->second;
+}
+
 TagLib::StringList Lookup(const TagLib::PropertyMap& map, const char* key) {
-  const auto found = map.find(Key(key));
-  return found == map.end() ? TagLib::StringList() : found->second;
+  const TagLib::StringList* values = Find(map, key);
+  return values == nullptr ? TagLib::StringList() : *values;
 }
 
 void StoreOrErase(TagLib::PropertyMap& map, const char* key, const TagLib::String& text) {

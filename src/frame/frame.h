@@ -16,6 +16,7 @@
 #include "io/checked_save.h"
 #include "io/file_source.h"
 #include "io/overlay_stream.h"
+#include "frame/generic_tag.h"
 
 namespace orvell {
 
@@ -64,11 +65,18 @@ class OpenFile {
   TagLib::Tag* Tag() const { return ref_.tag(); }
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
-  void SetProperties(const TagLib::PropertyMap& map);
-  // Saves the changes made through this file, written saying what the
-  // caller asked for. True only when the file on disk now holds them,
-  // whole; false leaves it as it was (see io/checked_save.h).
-  bool Save(const io::Written& written);
+  // Whether the generic tag shows only the first of several values, so
+  // that a single text may stand for more.
+  bool ShowsFirstValueOnly() const;
+  // Hands map to the file. Every generic tag field outside written (the
+  // fields this call sets itself, through the map or the tag) then reads
+  // as it did before, also where TagLib's write of the map dropped it.
+  void SetProperties(const TagLib::PropertyMap& map, GenericFields written);
+  // Saves the changes made through this file: input_bytes is the size of
+  // what the caller asked to write, written the generic fields it set
+  // (they must read back). True only when the file on disk now holds
+  // them, whole; false leaves it as it was (see io/checked_save.h).
+  bool Save(size_t input_bytes, GenericFields written);
 
  private:
   // Declared in this order so that TagLib's file goes first, then the
@@ -108,14 +116,16 @@ int32_t WithAudio(const char* path, Family family, Work&& work) {
 }
 
 // The one save of a setter.
-inline int32_t SaveOnce(OpenFile& file, int32_t failed, const io::Written& written) {
-  return file.Save(written) ? kSaved : failed;
+inline int32_t SaveOnce(OpenFile& file, int32_t failed, size_t input_bytes, GenericFields written) {
+  return file.Save(input_bytes, written) ? kSaved : failed;
 }
 
-// Caller text (NUL-terminated UTF-8) as a TagLib string.
-TagLib::String Utf8(const char* text);
 // Property keys are ASCII literals.
 TagLib::String Key(const char* literal);
+
+// The values stored under key (upper case, as TagLib keeps every key), or
+// null when map has no entry for it.
+const TagLib::StringList* Find(const TagLib::PropertyMap& map, const char* key);
 
 // The values stored under key, without inserting the key into map (the
 // non-const operator[] would add an empty entry). Empty when absent.

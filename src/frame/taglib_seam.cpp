@@ -1,5 +1,8 @@
 #include "frame/taglib_seam.h"
 
+#include <cwchar>
+
+#include <taglib/asffile.h>
 #include <taglib/asftag.h>
 #include <taglib/mp4tag.h>
 #include <taglib/taglib.h>
@@ -48,6 +51,36 @@ TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref) {
   return ref.properties();
 #else
   return ref.file()->properties();
+#endif
+}
+
+bool HoldsTagLibSeparator(const TagLib::String& text) {
+  const wchar_t* chars = text.toCWString();
+#if ORVELL_TAGLIB_MAJOR >= 2
+  return std::wcsstr(chars, L", ") != nullptr;
+#else
+  return std::wcschr(chars, L' ') != nullptr;  // ", " included
+#endif
+}
+
+bool ShowsFirstValueOnly(const TagLib::FileRef& ref) {
+#if ORVELL_TAGLIB_MAJOR >= 2
+  (void)ref;
+  return false;
+#else
+  // TagLib 1's WMA tag gives the first value of its attributes.
+  return dynamic_cast<const TagLib::ASF::File*>(ref.file()) != nullptr;
+#endif
+}
+
+bool JoinedByTagLib(const TagLib::String& text, const TagLib::StringList& values) {
+  if (values.size() < 2) return false;
+  if (text == values.front()) return true;  // the first value alone
+#if ORVELL_TAGLIB_MAJOR >= 2
+  // Joins by " / " need no change; the test is for the MP4 join.
+  return text == values.toString(", ");
+#else
+  return text == values.toString(" ") || text == values.toString(", ");
 #endif
 }
 

@@ -5,6 +5,8 @@
 #include <taglib/fileref.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
+#include <taglib/tstring.h>
+#include <taglib/tstringlist.h>
 
 namespace orvell {
 
@@ -37,6 +39,21 @@ TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref);
 // unread. A file whose tag() is null is left alone, for the same reason as
 // above; its save still runs and decides the caller's result.
 void WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map);
+
+// Whether text holds a separator with which this TagLib line's generic
+// accessors join several values into one text, where that join is not
+// " / " already: ", " (MP4 on both lines), and " " on the 1.x line, which
+// joins the values of every other format with it.
+bool HoldsTagLibSeparator(const TagLib::String& text);
+
+// Whether the generic accessors of ref's file give only the first of
+// several values (the WMA tag of the 1.x line), rather than joining them.
+bool ShowsFirstValueOnly(const TagLib::FileRef& ref);
+
+// Whether text is values (two or more) joined by one of those separators,
+// as a generic accessor of this TagLib line gives them, or their first
+// value alone.
+bool JoinedByTagLib(const TagLib::String& text, const TagLib::StringList& values);
 
 }  // namespace orvell
 

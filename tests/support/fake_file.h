@@ -34,8 +34,10 @@ struct FakeLog {
   int saves = 0;  // save() calls, failed ones included
   // setProperties() calls. TagLib's generic property code writes every
   // standard field through the tag's setters, setTrack() included, exactly
-  // once per call; the library itself never calls setTrack(), so each
-  // setTrack() marks one setProperties() call, on every TagLib line.
+  // once per call. The library calls setTrack() itself only to set back a
+  // track number a write of the map dropped, which never happens to a fake
+  // file (its map is its generic tag's), so each setTrack() marks one
+  // setProperties() call, on every TagLib line.
   int property_writes = 0;
   FakeFields stored;  // the fields as last saved
 };

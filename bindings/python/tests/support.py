@@ -17,10 +17,6 @@ SAMPLE = REPOSITORY / "examples" / "sample.flac"
 ALL_FORMATS = ("flac", "mp3", "m4a", "ogg", "opus", "wav", "aiff", "wv")
 CHECKED_FORMATS = ("flac", "mp3", "m4a", "ogg", "opus")
 
-# The TagLib line the library under test was built against, "1" or "2";
-# CMake passes it, since the library itself does not report it.
-TAGLIB_MAJOR = os.environ.get("ORVELL_TAGLIB_MAJOR", "")
-
 
 class FixtureCase(unittest.TestCase):
     """A test case with a temporary directory for copies of the fixtures."""
