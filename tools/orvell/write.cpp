@@ -155,6 +155,8 @@ void AddWriteCommand(CLI::App& app, Command& command) {
                    "repeatable")
       ->type_name("FIELD")
       ->expected(1)
+      // One value per --clear, so that the files may follow it.
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->delimiter(',')
       ->check(CLI::IsMember(std::vector<std::string>(kFieldNames.begin(),
