@@ -41,13 +41,20 @@ ORVELL_TOOL_EVERY_FORMAT(ReadEveryFormat);
 TEST(Read, ListingShowsEveryFieldWithItsValueInOneColumn) {
   TempDir dir;
   const std::string path = dir.Copy("silence.flac");
-  orvell_test::SetFields(path, orvell_test::RichValues());
-  const orvell_blocks::ReadFields fields = LibraryFields(path);
+  orvell_test::WriteValues values = orvell_test::RichValues();
+  values[orvell_blocks::kComment] = "two\nlines";
+  orvell_test::SetFields(path, values);
+  orvell_blocks::ReadFields fields = LibraryFields(path);
 
   const orvell_test::ToolRun run = RunTool({"read", path});
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::vector<std::string> lines = Lines(run.out);
-  ASSERT_EQ(lines.size(), 1 + orvell_blocks::kReadFields) << run.out;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1 + orvell_blocks::kReadFields + 1) << run.out;
+  // The second line of the comment stays in the value column.
+  const size_t second = 2 + orvell_blocks::kComment;
+  EXPECT_EQ(lines[second], std::string(lines[1].find(fields[0]), ' ') + "lines");
+  lines.erase(lines.begin() + second);
+  fields[orvell_blocks::kComment] = "two";
   EXPECT_EQ(lines[0], path);
   const size_t column = lines[1].find(fields[0]);
   ASSERT_NE(column, std::string::npos) << lines[1];

@@ -151,10 +151,14 @@ std::string Listing(const std::string& path, const orvell_blocks::ReadFieldViews
     }
     out += std::string(width - label.size() + 2, ' ');
     // Continuation lines of a multi-line text stay in the value column.
-    for (char c : fields[i]) {
-      out += c;
-      if (c == '\n') out += indent;
+    const std::string_view value = fields[i];
+    size_t start = 0;
+    for (size_t end = value.find('\n'); end != std::string_view::npos;
+         start = end + 1, end = value.find('\n', start)) {
+      out.append(value.substr(start, end + 1 - start));
+      out += indent;
     }
+    out.append(value.substr(start));
     out += std::string(Unit(i)) + "\n";
   }
   return out;
