@@ -47,7 +47,7 @@ if(MODE STREQUAL "tree")
     ${LIBDIR}/cmake/Orvell/OrvellConfigVersion.cmake
     ${LIBDIR}/cmake/Orvell/OrvellTargets.cmake)
   if(WITH_TOOL)
-    list(APPEND files ${BINDIR}/orvell)
+    list(APPEND files ${BINDIR}/orvell ${MANDIR}/man1/orvell.1)
   endif()
   foreach(file IN LISTS files)
     if(NOT EXISTS ${prefix}/${file})

@@ -19,9 +19,6 @@ using orvell_test::Lines;
 using orvell_test::RunTool;
 using orvell_test::TempDir;
 
-const char* const kCannotOpen =
-    "cannot open: missing, unreadable or not an audio format TagLib handles";
-
 class ReadEveryFormat : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ReadEveryFormat, JsonIsWhatOvReadTagsReads) {
@@ -44,13 +41,20 @@ ORVELL_TOOL_EVERY_FORMAT(ReadEveryFormat);
 TEST(Read, ListingShowsEveryFieldWithItsValueInOneColumn) {
   TempDir dir;
   const std::string path = dir.Copy("silence.flac");
-  orvell_test::SetFields(path, orvell_test::RichValues());
-  const orvell_blocks::ReadFields fields = LibraryFields(path);
+  orvell_test::WriteValues values = orvell_test::RichValues();
+  values[orvell_blocks::kComment] = "two\nlines";
+  orvell_test::SetFields(path, values);
+  orvell_blocks::ReadFields fields = LibraryFields(path);
 
   const orvell_test::ToolRun run = RunTool({"read", path});
   ASSERT_EQ(run.status, 0) << run.err;
-  const std::vector<std::string> lines = Lines(run.out);
-  ASSERT_EQ(lines.size(), 1 + orvell_blocks::kReadFields) << run.out;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1 + orvell_blocks::kReadFields + 1) << run.out;
+  // The second line of the comment stays in the value column.
+  const size_t second = 2 + orvell_blocks::kComment;
+  EXPECT_EQ(lines[second], std::string(lines[1].find(fields[0]), ' ') + "lines");
+  lines.erase(lines.begin() + second);
+  fields[orvell_blocks::kComment] = "two";
   EXPECT_EQ(lines[0], path);
   const size_t column = lines[1].find(fields[0]);
   ASSERT_NE(column, std::string::npos) << lines[1];
@@ -79,26 +83,63 @@ TEST(Read, ListingsOfSeveralFilesAreSeparatedByABlankLine) {
   EXPECT_EQ(lines[2 + orvell_blocks::kReadFields], second);
 }
 
-TEST(Read, EachFileThatCannotBeReadIsNamedAndTheRestAreStillRead) {
+TEST(Read, TagsLargerThanMostAreReadWhole) {
+  TempDir dir;
+  // 100 KB fits the first buffer; 1.5 MB of two-byte characters does not.
+  for (const std::string fixture : {"silence.flac", "silence.mp3"}) {
+    for (const size_t characters : {50'000u, 750'000u}) {
+      std::string comment;
+      for (size_t i = 0; i < characters; ++i) comment += "\xc3\xa9";
+      const std::string path = dir.Copy(fixture);
+      orvell_test::WriteValues values = orvell_test::RichValues();
+      values[orvell_blocks::kComment] = comment;
+      orvell_test::SetFields(path, values);
+
+      const orvell_test::ToolRun run = RunTool({"read", "--json", path});
+      ASSERT_EQ(run.status, 0) << run.err;
+      const ordered_json record = ordered_json::parse(run.out);
+      for (size_t i = 0; i < orvell_blocks::kYear; ++i) {
+        EXPECT_EQ(record[orvell_blocks::kFieldNames[i]], values[i]) << fixture << ", " << characters;
+      }
+      EXPECT_GT(record["sample_rate"], 0);
+    }
+  }
+}
+
+TEST(Read, EachFileThatCannotBeReadIsNamedWithItsCauseAndTheRestAreStillRead) {
   TempDir dir;
   const std::string good = dir.Copy("silence.wv");
   const std::string text = dir.Copy("notaudio.flac");
   const std::string missing = dir.File("missing.mp3");
   const std::string fifo = dir.File("pipe.flac");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string unreadable = dir.Copy("silence.ogg");
+  ASSERT_EQ(chmod(unreadable.c_str(), 0), 0);
+  const std::string closed = dir.File("closed");
+  ASSERT_EQ(mkdir(closed.c_str(), 0700), 0);
+  const std::string inside = dir.Copy("silence.opus", "closed/inside.opus");
+  ASSERT_EQ(chmod(closed.c_str(), 0), 0);
 
-  const orvell_test::ToolRun run =
-      RunTool({"read", "--json", text, good, missing, fifo, dir.path()}, {false, 20});
+  orvell_test::RunOptions options;
+  options.timeout_seconds = 20;
+  options.file_permissions = true;
+  const orvell_test::ToolRun run = RunTool(
+      {"read", "--json", text, good, missing, fifo, dir.path(), unreadable, inside, good}, options);
+  chmod(closed.c_str(), 0700);
+  if (run.permissions_unavailable) GTEST_SKIP() << "file permissions cannot be made to hold for root";
   ASSERT_FALSE(run.timed_out) << "a FIFO was opened";
   EXPECT_EQ(run.status, 1);
   const std::vector<std::string> out = Lines(run.out);
-  ASSERT_EQ(out.size(), 1u) << run.out;
+  ASSERT_EQ(out.size(), 2u) << run.out;
   orvell_test::ExpectJsonRecord(ordered_json::parse(out[0]), good, LibraryFields(good));
+  EXPECT_EQ(out[1], out[0]);
   EXPECT_EQ(Lines(run.err), (std::vector<std::string>{
-                                "orvell: " + text + ": " + kCannotOpen,
-                                "orvell: " + missing + ": " + kCannotOpen,
+                                "orvell: " + text + ": not an audio format TagLib handles",
+                                "orvell: " + missing + ": no such file",
                                 "orvell: " + fifo + ": not a regular file (FIFO, socket or device): not opened",
                                 "orvell: " + dir.path() + ": is a directory (orvell scan reads directories)",
+                                "orvell: " + unreadable + ": permission denied",
+                                "orvell: " + inside + ": permission denied",
                             }));
 }
 

@@ -1,9 +1,13 @@
 // orvell scan over a directory of fixtures, a text file, subdirectories and
 // a FIFO: the same records in sorted path order whatever the number of
 // threads, JSON and CSV, an output file, and the progress bar.
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,7 +27,9 @@ using orvell_test::RunTool;
 using orvell_test::TempDir;
 
 // music/ holds every fixture format (half of them one and two levels down),
-// a tagged FLAC, a text file, an empty subdirectory and a FIFO.
+// a tagged FLAC, one named in capitals, a text file named like audio, files
+// a music folder also holds (cover art, a cue sheet, a log, notes), an empty
+// subdirectory and a FIFO.
 class Scan : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -38,15 +44,21 @@ class Scan : public ::testing::Test {
     }
     audio_.push_back(dir_.Copy("silence.flac", "music/tagged.flac"));
     orvell_test::SetFields(audio_.back(), orvell_test::RichValues());
+    audio_.push_back(dir_.Copy("silence.mp3", "music/b-side/LOUD.MP3"));
     text_ = dir_.Copy("notaudio.flac", "music/b-side/notes.flac");
+    for (const char* name : {"cover.jpg", "album.cue", "b-side/rip.log", "b-side/deeper/notes.txt"}) {
+      others_.push_back(dir_.Copy("unknown.xyz", "music/" + std::string(name)));
+    }
     EXPECT_EQ(mkfifo((root_ + "/b-side/pipe.mp3").c_str(), 0600), 0);
     std::sort(audio_.begin(), audio_.end());
   }
 
-  // Every regular file, in the order of the records.
-  std::vector<std::string> Files() const {
+  // Every file named like audio, in the order of the records; with
+  // all_files, every regular file.
+  std::vector<std::string> Files(bool all_files = false) const {
     std::vector<std::string> files = audio_;
     files.push_back(text_);
+    if (all_files) files.insert(files.end(), others_.begin(), others_.end());
     std::sort(files.begin(), files.end());
     return files;
   }
@@ -55,17 +67,20 @@ class Scan : public ::testing::Test {
   std::string root_;
   std::vector<std::string> audio_;
   std::string text_;
+  std::vector<std::string> others_;  // regular files not named like audio
 };
 
-// Every fixture and the tagged FLAC are read; the FIFO is skipped and the
-// text file fails.
+const char* const kCannotOpen = "not an audio format TagLib handles";
+// Every fixture, the tagged FLAC and the one in capitals are read; the
+// FIFO and the four files not named like audio are skipped; the text file
+// fails.
 const std::string kSummary = "orvell scan: files read " +
-                             std::to_string(orvell_test::AudioFixtures().size() + 1) +
-                             ", skipped 1, failed 1, elapsed ";
+                             std::to_string(orvell_test::AudioFixtures().size() + 2) +
+                             ", skipped 5, failed 1, elapsed ";
 
 TEST_F(Scan, OneAndFourThreadsGiveTheSameRecordsInSortedPathOrder) {
-  const orvell_test::ToolRun one = RunTool({"scan", "--jobs", "1", root_}, {false, 30});
-  const orvell_test::ToolRun four = RunTool({"scan", "--jobs", "4", "--json", root_}, {false, 30});
+  const orvell_test::ToolRun one = RunTool({"scan", "--jobs", "1", root_}, orvell_test::Within(30));
+  const orvell_test::ToolRun four = RunTool({"scan", "--jobs", "4", "--json", root_}, orvell_test::Within(30));
   ASSERT_FALSE(one.timed_out || four.timed_out) << "a FIFO was opened";
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(four.status, 0) << four.err;
@@ -77,9 +92,8 @@ TEST_F(Scan, OneAndFourThreadsGiveTheSameRecordsInSortedPathOrder) {
   for (size_t i = 0; i < files.size(); ++i) {
     const ordered_json record = ordered_json::parse(lines[i]);
     if (files[i] == text_) {
-      EXPECT_EQ(record, ordered_json::parse(
-                            R"({"path":")" + text_ +
-                            R"(","error":"cannot open: missing, unreadable or not an audio format TagLib handles","code":-3})"));
+      EXPECT_EQ(record, ordered_json::parse(R"({"path":")" + text_ + R"(","error":")" +
+                                            kCannotOpen + R"(","code":-3})"));
     } else {
       orvell_test::ExpectJsonRecord(record, files[i], orvell_test::LibraryFields(files[i]));
     }
@@ -87,8 +101,7 @@ TEST_F(Scan, OneAndFourThreadsGiveTheSameRecordsInSortedPathOrder) {
   for (const orvell_test::ToolRun* run : {&one, &four}) {
     const std::vector<std::string> err = Lines(run->err);
     ASSERT_EQ(err.size(), 2u) << run->err;
-    EXPECT_EQ(err[0], "orvell: " + text_ +
-                          ": cannot open: missing, unreadable or not an audio format TagLib handles");
+    EXPECT_EQ(err[0], "orvell: " + text_ + ": " + kCannotOpen);
     EXPECT_EQ(err[1].rfind(kSummary, 0), 0u) << err[1];
   }
 }
@@ -185,19 +198,87 @@ TEST_F(Scan, AMissingDirectoryFailsTheScanButTheOthersAreStillRead) {
   EXPECT_EQ(paths, expected);
 }
 
-TEST_F(Scan, ProgressBarOnlyWhenStderrIsATerminal) {
+TEST_F(Scan, AllFilesReadsEveryRegularFileWhateverItsName) {
+  const orvell_test::ToolRun run = RunTool({"scan", "--all-files", "--jobs", "2", root_}, orvell_test::Within(30));
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> paths;
+  for (const std::string& line : Lines(run.out)) paths.push_back(ordered_json::parse(line)["path"]);
+  EXPECT_EQ(paths, Files(true));
+  std::vector<std::string> expected_err;
+  for (const std::string& file : Files(true)) {
+    if (file == text_ || std::count(others_.begin(), others_.end(), file) > 0) {
+      expected_err.push_back("orvell: " + file + ": " + kCannotOpen);
+    }
+  }
+  std::vector<std::string> err = Lines(run.err);
+  ASSERT_EQ(err.size(), expected_err.size() + 1) << run.err;
+  const std::string summary = "orvell scan: files read " + std::to_string(audio_.size()) +
+                              ", skipped 1, failed 5, elapsed ";
+  EXPECT_EQ(err.back().rfind(summary, 0), 0u) << err.back();
+  err.pop_back();
+  EXPECT_EQ(err, expected_err);
+}
+
+TEST_F(Scan, ProgressBarOnlyWhenStderrIsATerminalAndErasedAtTheEnd) {
   const orvell_test::ToolRun piped = RunTool({"scan", root_});
   EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
   EXPECT_EQ(piped.err.find("files/s"), std::string::npos) << piped.err;
 
-  const orvell_test::ToolRun terminal = RunTool({"scan", root_}, {true, 30});
+  const orvell_test::ToolRun terminal = RunTool({"scan", root_}, orvell_test::Within(30, true));
+  if (terminal.no_terminal) GTEST_SKIP() << "no pseudo-terminal could be opened: progress bar not checked";
   EXPECT_EQ(terminal.status, 0) << terminal.err;
   const std::string total = "/" + std::to_string(Files().size()) + " files";
   EXPECT_NE(terminal.err.find(total), std::string::npos) << terminal.err;
   EXPECT_NE(terminal.err.find("files/s"), std::string::npos) << terminal.err;
-  EXPECT_NE(terminal.err.find(kSummary), std::string::npos) << terminal.err;
+  // On the screen: the summary on a line of its own, nothing of the bar
+  // left on it, and the cursor on the clean line below.
+  const size_t end = terminal.err.rfind('\n');
+  ASSERT_NE(end, std::string::npos) << terminal.err;
+  EXPECT_EQ(orvell_test::LastScreenLine(terminal.err.substr(0, end)).rfind(kSummary, 0), 0u)
+      << terminal.err;
+  EXPECT_EQ(orvell_test::LastScreenLine(terminal.err), "");
   // The records on stdout are not disturbed by it.
   EXPECT_EQ(terminal.out, piped.out);
+}
+
+// A scan that ends early leaves no bar behind, with one reading thread and
+// with several: the next prompt starts on a clean line.
+TEST_F(Scan, ProgressBarIsErasedWhenTheOutputClosesOrTheScanIsInterrupted) {
+  const std::string many = dir_.File("many");
+  std::filesystem::create_directory(many);
+  const std::string original = dir_.Copy("silence.wv", "many/0000.wv");
+  for (int i = 1; i < 1500; ++i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "/%04d.wv", i);
+    ASSERT_EQ(link(original.c_str(), (many + name).c_str()), 0);
+  }
+  struct Ending {
+    const char* what;
+    const char* jobs;
+    size_t stdout_lines;  // `| head -1`
+    int signal;           // Ctrl-C
+    int ended_by;
+  };
+  const Ending endings[] = {
+      {"head -1", "1", 1, 0, SIGPIPE},
+      {"head -1", "2", 1, 0, SIGPIPE},
+      {"Ctrl-C", "1", SIZE_MAX, SIGINT, SIGINT},
+      {"Ctrl-C", "2", SIZE_MAX, SIGINT, SIGINT},
+  };
+  for (const Ending& ending : endings) {
+    SCOPED_TRACE(std::string(ending.what) + ", --jobs " + ending.jobs);
+    orvell_test::RunOptions options;
+    options.stderr_terminal = true;
+    options.stdout_lines = ending.stdout_lines;
+    options.signal = ending.signal;
+    options.signal_when = "files/s";
+    const orvell_test::ToolRun run = RunTool({"scan", "--jobs", ending.jobs, many}, options);
+    if (run.no_terminal) GTEST_SKIP() << "no pseudo-terminal could be opened: progress bar not checked";
+    ASSERT_FALSE(run.timed_out);
+    EXPECT_EQ(run.signal, ending.ended_by) << run.err;
+    EXPECT_NE(run.err.find("files/s"), std::string::npos) << "no bar was drawn";
+    EXPECT_EQ(orvell_test::LastScreenLine(run.err), "") << run.err;
+  }
 }
 
 }  // namespace

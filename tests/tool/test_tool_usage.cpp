@@ -1,5 +1,6 @@
 // Usage errors of every subcommand: exit status 2, a message that names
 // what was wrong, and no file touched. --help on every subcommand.
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,10 @@ struct UsageCase {
 
 const UsageCase kUsageCases[] = {
     {{}, "A subcommand is required"},
-    {{"tag", "FILE"}, "A subcommand is required"},
+    {{"tag", "FILE"}, "unknown command 'tag'"},
+    {{"bogus"}, "unknown command 'bogus'"},
+    {{"help", "bogus"}, "unknown command 'bogus'"},
+    {{"-x", "read", "FILE"}, "unknown option '-x'"},
     {{"read"}, "FILE is required"},
     {{"read", "--yaml", "FILE"}, "--yaml"},
     {{"write", "FILE"}, "nothing to write"},
@@ -37,7 +41,15 @@ const UsageCase kUsageCases[] = {
     {{"write", "FILE", "--title", "a", "--clear", "title"}, "title is also set by --title"},
     {{"write", "FILE", "--clear", "track", "--track-total", "3"}, "track removes the track total"},
     {{"write", "FILE", "--title", "a", "--title", "b"}, "--title"},
-    {{"write", "FILE", "--title", "a", "FILE"}, "was not expected"},
+    {{"write", "FILE", "FILE", "--year", "x", "FILE"}, "--year: must be a whole number"},
+    {{"write", "FILE", "--track", "3/"}, "--track: must be a whole number from 0 to 2147483647, or a number and a total"},
+    {{"write", "FILE", "--track", "/12"}, "--track: must be a whole number"},
+    {{"write", "FILE", "--disc", "1/2/3"}, "--disc: must be a whole number"},
+    {{"write", "FILE", "--disc", "1/-2"}, "--disc: must be a whole number"},
+    {{"write", "FILE", "--track-total", "3/12"}, "--track-total: must be a whole number"},
+    {{"write", "FILE", "--track", "3/12", "--track-total", "12"}, "--track: gives the total too; it cannot go with --track-total"},
+    {{"write", "FILE", "--disc", "1/2", "--clear", "disc_total"}, "disc_total is also set by --disc"},
+    {{"write", "FILE", "--track", "3/12", "--clear", "track"}, "track is also set by --track"},
     {{"scan"}, "DIR is required"},
     {{"scan", "--jobs", "0", "DIR"}, "--jobs"},
     {{"scan", "--jobs", "many", "DIR"}, "--jobs"},
@@ -64,27 +76,70 @@ TEST(Usage, ErrorsExitWithTwoNameTheProblemAndTouchNoFile) {
   EXPECT_EQ(orvell_test::ReadBytes(path), before);
 }
 
-TEST(Usage, EverySubcommandHasHelp) {
+TEST(Usage, EverySubcommandHasHelpAndHelpCommandPrintsIt) {
   const std::vector<std::vector<std::string>> commands = {
-      {}, {"read"}, {"write"}, {"scan"}};
+      {}, {"read"}, {"write"}, {"scan"}, {"help"}};
   for (std::vector<std::string> command : commands) {
     std::string usage = "Usage: orvell";
     for (const std::string& word : command) usage += " " + word;
+    std::vector<std::string> help = {"help"};
+    help.insert(help.end(), command.begin(), command.end());
     command.push_back("--help");
     const orvell_test::ToolRun run = RunTool(command);
     EXPECT_EQ(run.status, 0) << usage;
     EXPECT_NE(run.out.find(usage), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("--help"), std::string::npos) << run.out;
+    // `orvell help COMMAND` prints the same.
+    const orvell_test::ToolRun asked = RunTool(help);
+    EXPECT_EQ(asked.status, 0) << usage;
+    EXPECT_EQ(asked.out, run.out) << usage;
   }
   EXPECT_NE(RunTool({"write", "--help"}).out.find("--album-artist"), std::string::npos);
   EXPECT_NE(RunTool({"scan", "--help"}).out.find("--jobs"), std::string::npos);
 }
 
 TEST(Usage, VersionIsTheLibraryVersion) {
-  const orvell_test::ToolRun run = RunTool({"--version"});
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.out, std::to_string(ORVELL_VERSION_MAJOR) + "." + std::to_string(ORVELL_VERSION_MINOR) +
-                         "." + std::to_string(ORVELL_VERSION_PATCH) + "\n");
+  for (const char* flag : {"--version", "-V"}) {
+    const orvell_test::ToolRun run = RunTool({flag});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, std::to_string(ORVELL_VERSION_MAJOR) + "." +
+                           std::to_string(ORVELL_VERSION_MINOR) + "." +
+                           std::to_string(ORVELL_VERSION_PATCH) + "\n");
+  }
+}
+
+// The man page, as its troff source: groff formats it without a warning,
+// and it documents every command and every option that --help lists.
+TEST(Usage, ManPageFormatsCleanlyAndNamesEveryCommandAndOption) {
+  const std::string page = orvell_test::ReadBytes(ORVELL_MAN_PAGE);
+  ASSERT_FALSE(page.empty()) << ORVELL_MAN_PAGE;
+  EXPECT_EQ(page.rfind(".TH ORVELL 1 \"\" \"Orvell " + std::to_string(ORVELL_VERSION_MAJOR) + "." +
+                          std::to_string(ORVELL_VERSION_MINOR) + "\"",
+                      0),
+            0u)
+      << "the title line names another version";
+  std::string text = page;  // "\-" is how troff source writes a hyphen
+  for (size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
+    text.erase(at, 1);
+  }
+  for (const char* command : {"", "read", "write", "scan", "help"}) {
+    if (command[0] != '\0') {
+      EXPECT_NE(text.find(std::string(".SS \"orvell ") + command), std::string::npos) << command;
+    }
+    const std::string help =
+        RunTool(command[0] ? std::vector<std::string>{command, "--help"} : std::vector<std::string>{"--help"}).out;
+    for (size_t at = help.find("--"); at != std::string::npos; at = help.find("--", at + 2)) {
+      size_t end = at + 2;
+      while (end < help.size() && (std::isalnum(static_cast<unsigned char>(help[end])) || help[end] == '-')) ++end;
+      const std::string option = help.substr(at, end - at);
+      EXPECT_NE(text.find(option), std::string::npos) << option << " of orvell " << command;
+    }
+  }
+
+  const orvell_test::ToolRun groff = orvell_test::RunProgram("groff", {"-man", "-Tutf8", "-ww", "-z", ORVELL_MAN_PAGE});
+  if (groff.status == 127) GTEST_SKIP() << "groff is not installed: the man page was not formatted";
+  EXPECT_EQ(groff.status, 0);
+  EXPECT_EQ(groff.err, "") << "groff warns";
 }
 
 }  // namespace

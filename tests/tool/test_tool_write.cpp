@@ -1,11 +1,17 @@
 // orvell write, run as a user runs it: write then read round trips on every
 // format, --clear, and failures that leave the file as it was.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "run_tool.h"
+#include "support/tag_model.h"
 #include "support/taglib_direct.h"
 #include "support/temp_files.h"
 #include "tool_support.h"
@@ -93,18 +99,94 @@ TEST(Write, AnEmptyValueEmptiesATextAndLeadingZerosAreANumber) {
   EXPECT_EQ(record["track_total"], 0);
 }
 
-TEST(Write, AFileThatDoesNotOpenFailsAndStaysAsItWas) {
-  TempDir dir;
-  const std::string path = dir.Copy("notaudio.flac");
-  const std::string before = orvell_test::ReadBytes(path);
-  const orvell_test::ToolRun run = RunTool({"write", path, "--title", "x"});
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, "orvell: " + path +
-                         ": cannot open: missing, unreadable or not an audio format TagLib handles\n");
-  EXPECT_EQ(orvell_test::ReadBytes(path), before);
+// An M4A file whose chunk-offset table claims far more entries than its box
+// holds: the library refuses to save it, since TagLib's save would write
+// the table over the audio. TagLib 2 may not open it at all.
+std::string DamagedM4a(const TempDir& dir) {
+  const std::string path = dir.Copy("silence.m4a", "damaged.m4a");
+  std::string bytes = orvell_test::ReadBytes(path);
+  bytes.replace(bytes.find("stco") + 8, 4, std::string("\x00\x10\x00\x00", 4));
+  orvell_test::WriteBytes(path, bytes);
+  return path;
+}
 
-  const std::string missing = dir.File("missing.flac");
-  EXPECT_EQ(RunTool({"write", missing, "--year", "1"}).status, 1);
+// One change to many files in one run: every file that can be written is,
+// each one that cannot is named with its cause, in order, and keeps every
+// byte.
+TEST(Write, OneChangeGoesToEveryFileAndEachFailureNamesItsCause) {
+  TempDir dir;
+  std::vector<std::string> good;
+  for (const std::string& fixture : orvell_test::AudioFixtures()) {
+    good.push_back(dir.Copy(fixture));
+    orvell_test::SetFields(good.back(), orvell_test::RichValues());
+  }
+  const std::string damaged = DamagedM4a(dir);
+  const bool damaged_opens = orvell_test::ReadAll(damaged).has_value();
+  const std::string fifo = dir.File("pipe.flac");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string read_only = dir.Copy("silence.flac", "read-only.flac");
+  ASSERT_EQ(chmod(read_only.c_str(), 0444), 0);
+  const std::string unreadable = dir.Copy("silence.ogg", "unreadable.ogg");
+  ASSERT_EQ(chmod(unreadable.c_str(), 0200), 0);
+  const struct {
+    std::string path;
+    std::string cause;
+  } failing[] = {
+      {dir.File("missing.flac"), "no such file"},
+      {dir.File("nowhere/missing.flac"), "no such file"},
+      {dir.Copy("notaudio.flac"), "not an audio format TagLib handles"},
+      {fifo, "not a regular file (FIFO, socket or device): not opened"},
+      {dir.path(), "is a directory (orvell scan reads directories)"},
+      {unreadable, "permission denied"},
+      {read_only, "save refused: permission denied"},
+      {damaged, damaged_opens ? "save refused: TagLib did not save the file (disk full, or a save "
+                                "that would damage it)"
+                              : "not an audio format TagLib handles"},
+  };
+  // The files may follow --clear, which takes one field.
+  std::vector<std::string> args = {"write", "--album", "Kind of Blue", "--track", "3/12",
+                                   "--disc", "1/2", "--clear", "comment"};
+  std::vector<std::string> expected_err;
+  std::vector<std::string> before;
+  for (size_t i = 0; i < std::size(failing); ++i) {
+    args.push_back(failing[i].path);
+    args.push_back(good[i % good.size()]);
+    expected_err.push_back("orvell: " + failing[i].path + ": " + failing[i].cause);
+    // Reading a FIFO would wait for a writer.
+    before.push_back(std::filesystem::is_regular_file(failing[i].path)
+                         ? orvell_test::ReadBytes(failing[i].path)
+                         : "");
+  }
+  args.insert(args.end(), good.begin(), good.end());
+
+  orvell_test::RunOptions options;
+  options.timeout_seconds = 30;
+  options.file_permissions = true;
+  const orvell_test::ToolRun run = RunTool(args, options);
+  chmod(unreadable.c_str(), 0600);
+  if (run.permissions_unavailable) GTEST_SKIP() << "file permissions cannot be made to hold for root";
+  ASSERT_FALSE(run.timed_out) << "a FIFO was opened";
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(orvell_test::Lines(run.err), expected_err);
+  for (size_t i = 0; i < std::size(failing); ++i) {
+    if (!before[i].empty()) {
+      EXPECT_EQ(orvell_test::ReadBytes(failing[i].path), before[i]) << failing[i].path;
+    }
+  }
+  for (const std::string& path : good) {
+    const ReadFields fields = LibraryFields(path);
+    EXPECT_EQ(fields[orvell_blocks::kAlbum], "Kind of Blue") << path;
+    EXPECT_EQ(fields[orvell_blocks::kComment], "") << path;
+    EXPECT_EQ(fields[orvell_blocks::kTitle], orvell_test::RichValues()[orvell_blocks::kTitle]) << path;
+    EXPECT_EQ(fields[orvell_blocks::kTrack], "3") << path;
+    EXPECT_EQ(fields[orvell_blocks::kTrackTotal], "12") << path;
+    EXPECT_EQ(fields[orvell_blocks::kDisc], "1") << path;
+    EXPECT_EQ(fields[orvell_blocks::kDiscTotal], "2") << path;
+    // Another reader sees the pairs as one would write them.
+    EXPECT_EQ(orvell_test::Values(path, "TRACKNUMBER"), std::vector<std::string>{"3/12"}) << path;
+    EXPECT_EQ(orvell_test::Values(path, "DISCNUMBER"), std::vector<std::string>{"1/2"}) << path;
+  }
 }
 
 }  // namespace

@@ -33,38 +33,55 @@ inline bool IsTextField(size_t index) { return index < kYear; }
 
 // The 17 fields of a read block, as raw bytes (numbers in decimal).
 using ReadFields = std::array<std::string, kReadFields>;
+// The same, pointing into the block they were decoded from.
+using ReadFieldViews = std::array<std::string_view, kReadFields>;
 
-// Decodes a read block of exactly `block.size()` bytes. Returns nothing when
-// the block is not 17 well-formed fields with nothing after the last.
-inline std::optional<ReadFields> DecodeReadBlock(std::string_view block) {
-  ReadFields fields;
+// Decodes a read block of exactly `block.size()` bytes into views of its
+// bytes. Returns false when the block is not 17 well-formed fields with
+// nothing after the last.
+inline bool DecodeReadBlock(std::string_view block, ReadFieldViews& fields) {
   size_t pos = 0;
   for (size_t i = 0; i < kReadFields; ++i) {
     size_t length = 0;
     const size_t start = pos;
     while (pos < block.size() && block[pos] >= '0' && block[pos] <= '9') {
-      if (length > (block.size() - (block[pos] - '0')) / 10) return std::nullopt;
+      if (length > (block.size() - (block[pos] - '0')) / 10) return false;
       length = length * 10 + static_cast<size_t>(block[pos] - '0');
       ++pos;
     }
     const size_t digits = pos - start;
-    if (digits == 0 || (digits > 1 && block[start] == '0')) return std::nullopt;
-    if (pos >= block.size() || block[pos] != ':') return std::nullopt;
+    if (digits == 0 || (digits > 1 && block[start] == '0')) return false;
+    if (pos >= block.size() || block[pos] != ':') return false;
     ++pos;
-    if (length > block.size() - pos) return std::nullopt;
-    fields[i] = std::string(block.substr(pos, length));
+    if (length > block.size() - pos) return false;
+    fields[i] = block.substr(pos, length);
     pos += length;
   }
-  if (pos != block.size()) return std::nullopt;
+  return pos == block.size();
+}
+
+// Decodes a read block into copies of its fields; nothing when it is
+// malformed.
+inline std::optional<ReadFields> DecodeReadBlock(std::string_view block) {
+  ReadFieldViews views;
+  if (!DecodeReadBlock(block, views)) return std::nullopt;
+  ReadFields fields;
+  for (size_t i = 0; i < kReadFields; ++i) fields[i] = std::string(views[i]);
   return fields;
 }
 
-// A decimal field of a read block as a number; 0 for text that is not one.
-inline long long DecimalField(const std::string& text) {
+// A decimal field of a read block as a number; 0 for text that is not one
+// (the library writes signed 32-bit values).
+inline long long DecimalField(std::string_view text) {
+  const bool negative = !text.empty() && text[0] == '-';
+  const std::string_view digits = text.substr(negative ? 1 : 0);
+  if (digits.empty() || digits.size() > 18) return 0;
   long long value = 0;
-  size_t i = (!text.empty() && text[0] == '-') ? 1 : 0;
-  for (; i < text.size(); ++i) value = value * 10 + (text[i] - '0');
-  return (!text.empty() && text[0] == '-') ? -value : value;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+  }
+  return negative ? -value : value;
 }
 
 enum class Action : char { Keep = '0', Set = '1', Clear = '2' };

@@ -1,16 +1,25 @@
 #include "messages.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
 namespace orvell_tool {
 namespace {
 
-constexpr const char* kCannotOpen =
-    "cannot open: missing, unreadable or not an audio format TagLib handles";
+constexpr const char* kNoSuchFile = "no such file";
+constexpr const char* kPermissionDenied = "permission denied";
+constexpr const char* kNotAudio = "not an audio format TagLib handles";
 constexpr const char* kInternal = "unexpected internal failure in liborvell (out of memory?)";
 
-// Every result code of OV_ReadTags and OV_WriteTags, in words; nullptr
-// where the export has no such code.
+// The remaining result codes of OV_ReadTags and OV_WriteTags, in words;
+// nullptr where the export has no such code. -3 and -8 are told apart by
+// looking at the path.
 struct CodeText {
   int32_t code;
   const char* read_tags;
@@ -20,20 +29,64 @@ struct CodeText {
 constexpr CodeText kCodes[] = {
     {-1, "no path given", "no path given"},
     {-2, "no buffer for the tags", "no write block"},
-    {-3, kCannotOpen, kCannotOpen},
     {-4, "no tag: the file holds no tag TagLib can read",
      "no tag: the file has no tag TagLib can write"},
     {-5, "the tags do not fit the read buffer", "malformed write block"},
     {-6, nullptr, "bad action byte in the write block"},
     {-7, nullptr, "bad number in the write block"},
-    {-8, nullptr,
-     "cannot save: TagLib could not write the file (read-only file or folder, or disk full)"},
     {-9, kInternal, kInternal},
 };
 
+// A failed stat or open in words.
+std::string PathError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return kNoSuchFile;
+    case EACCES:
+    case EPERM: return kPermissionDenied;
+    default: return std::strerror(error);
+  }
+}
+
+// Why a file that exists did not open: it cannot be read, or TagLib does
+// not know its format.
+std::string DescribeUnopened(const std::string& path) {
+  std::string refused = RefuseBeforeOpening(path);
+  if (!refused.empty()) return refused;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return PathError(errno);
+  close(fd);
+  return kNotAudio;
+}
+
+// Why a save failed: the file or its folder may not be written, or TagLib
+// refused.
+std::string DescribeUnsaved(const std::string& path) {
+  if (access(path.c_str(), W_OK) != 0) {
+    return errno == EROFS ? "save refused: read-only file system"
+                          : "save refused: " + PathError(errno);
+  }
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 && errno != EROFS) {
+    return "save refused: " + PathError(errno) + " on its folder";
+  }
+  return "save refused: TagLib did not save the file (disk full, or a save that would "
+         "damage it)";
+}
+
 }  // namespace
 
-std::string DescribeResult(Export e, int32_t code) {
+std::string RefuseBeforeOpening(const std::string& path) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return PathError(errno);
+  if (S_ISDIR(status.st_mode)) return "is a directory (orvell scan reads directories)";
+  if (!S_ISREG(status.st_mode)) return "not a regular file (FIFO, socket or device): not opened";
+  return "";
+}
+
+std::string DescribeFailure(Export e, int32_t code, const std::string& path) {
+  if (code == -3) return DescribeUnopened(path);
+  if (code == -8 && e == Export::kWriteTags) return DescribeUnsaved(path);
   for (const CodeText& entry : kCodes) {
     if (entry.code != code) continue;
     const char* text = e == Export::kReadTags ? entry.read_tags : entry.write_tags;

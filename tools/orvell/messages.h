@@ -1,4 +1,4 @@
-// Words for the results of the two exports the tool calls, and the one
+// Words for the failures of the two exports the tool calls, and the one
 // shape of every failure message: "orvell: FILE: what went wrong".
 #ifndef ORVELL_TOOLS_ORVELL_MESSAGES_H
 #define ORVELL_TOOLS_ORVELL_MESSAGES_H
@@ -11,8 +11,16 @@ namespace orvell_tool {
 // The export whose family gives a negative result its meaning.
 enum class Export { kReadTags, kWriteTags };
 
-// What a negative result of the export means, for a user.
-std::string DescribeResult(Export e, int32_t code);
+// Why path must not be handed to the library, or empty when it may be:
+// no such file, a directory, or something other than a regular file (a
+// FIFO would block the open until a writer appears).
+std::string RefuseBeforeOpening(const std::string& path);
+
+// What a negative result of the export on path means, for a user. The
+// library says only that a file "did not open" or "did not save"; the
+// cause is found by looking at the path afterwards: no such file,
+// permission denied, not an audio format TagLib handles, save refused.
+std::string DescribeFailure(Export e, int32_t code, const std::string& path);
 
 // Prints "orvell: FILE: what" on stderr.
 void ReportFailure(const std::string& file, const std::string& what);

@@ -21,15 +21,23 @@ struct ReadOptions {
 int RunRead(const ReadOptions& options) {
   int status = kExitOk;
   bool first = true;
+  TagReader reader;
+  RecordWriter json(RecordWriter::Format::kJson);
+  std::string text;
   for (const std::string& file : options.files) {
-    const FileTags tags = ReadFileTags(file);
+    const FileTags& tags = reader.Read(file);
     if (!tags.ok()) {
       ReportFailure(file, tags.error);
       status = kExitFailure;
       continue;
     }
-    std::string text = options.json ? JsonLine(file, tags) : Listing(file, tags.fields);
-    if (!options.json && !first) text.insert(0, "\n");
+    text.clear();
+    if (options.json) {
+      json.Append(text, file, tags);
+    } else {
+      if (!first) text += "\n";
+      text += Listing(file, tags.fields);
+    }
     std::fwrite(text.data(), 1, text.size(), stdout);
     first = false;
   }

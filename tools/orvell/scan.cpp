@@ -1,17 +1,21 @@
-// orvell scan [--jobs N] [--json|--csv] [--output FILE] DIR...: the tags of
-// every regular file under the directories, read N at a time, written in
-// sorted path order.
+// orvell scan [--jobs N] [--json|--csv] [--all-files] [--output FILE] DIR...:
+// the tags of every audio file under the directories, read N at a time,
+// written in sorted path order.
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -31,18 +35,38 @@ struct ScanOptions {
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   bool json = false;
   bool csv = false;
+  bool all_files = false;
   std::string output;
 };
 
+// The extensions TagLib picks a format by (TagLib 1.11 to 2.x), lower case.
+constexpr std::string_view kAudioExtensions[] = {
+    "3g2", "aac", "afc", "aif", "aifc", "aiff", "ape", "asf",  "dff", "dsdiff", "dsf",
+    "flac", "it", "m4a", "m4b", "m4p", "m4r", "m4v", "mod", "module", "mp2", "mp3",
+    "mp4", "mpc", "nst", "oga", "ogg", "opus", "s3m", "spx", "tta", "wav", "wma",
+    "wow", "wv", "xm"};
+
+// Whether the file name ends in one of those extensions, in any case.
+bool HasAudioExtension(const fs::path& file) {
+  const std::string name = file.filename().string();
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.size() - dot - 1 > 6) return false;
+  std::string extension = name.substr(dot + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return std::find(std::begin(kAudioExtensions), std::end(kAudioExtensions), extension) !=
+         std::end(kAudioExtensions);
+}
+
 struct Walk {
   std::vector<std::string> files;  // sorted, each once
-  size_t skipped = 0;              // FIFOs, sockets, devices, broken links
-  bool failed = false;             // a root could not be walked
+  size_t skipped = 0;  // not audio by name; FIFOs, sockets, devices, broken links
+  bool failed = false;  // a root could not be walked
 };
 
-void WalkRoot(const std::string& root, Walk& walk) {
+void WalkRoot(const std::string& root, bool all_files, Walk& walk) {
   std::error_code ec;
   const fs::file_status status = fs::status(root, ec);
+  // A file named on its own is read whatever its name.
   if (fs::is_regular_file(status)) {
     walk.files.push_back(root);
     return;
@@ -57,7 +81,7 @@ void WalkRoot(const std::string& root, Walk& walk) {
     // The entry's type follows symbolic links, as opening the file would.
     std::error_code type_ec;
     if (it->is_directory(type_ec)) continue;
-    if (it->is_regular_file(type_ec)) {
+    if (it->is_regular_file(type_ec) && (all_files || HasAudioExtension(it->path()))) {
       walk.files.push_back(it->path().string());
     } else {
       ++walk.skipped;
@@ -69,43 +93,87 @@ void WalkRoot(const std::string& root, Walk& walk) {
   }
 }
 
-Walk WalkRoots(const std::vector<std::string>& roots, const std::string& output) {
+Walk WalkRoots(const ScanOptions& options) {
   Walk walk;
-  for (const std::string& root : roots) WalkRoot(root, walk);
+  for (const std::string& root : options.roots) WalkRoot(root, options.all_files, walk);
   std::sort(walk.files.begin(), walk.files.end());
   walk.files.erase(std::unique(walk.files.begin(), walk.files.end()), walk.files.end());
   // An output file inside a scanned directory is not one of its records.
-  if (!output.empty()) {
-    const fs::path name = fs::path(output).filename();
+  if (!options.output.empty()) {
+    const fs::path name = fs::path(options.output).filename();
     walk.files.erase(std::remove_if(walk.files.begin(), walk.files.end(),
                                     [&](const std::string& file) {
                                       std::error_code ec;
                                       return fs::path(file).filename() == name &&
-                                             fs::equivalent(file, output, ec);
+                                             fs::equivalent(file, options.output, ec);
                                     }),
                      walk.files.end());
   }
   return walk;
 }
 
-// One file's outcome, filled by the worker that read it.
-struct Slot {
-  bool ready = false;
-  bool ok = false;
-  std::string record;
-  std::string error;
-};
-
 struct Counts {
   size_t read = 0;
   size_t failed = 0;
 };
 
-// Reads the files on `jobs` threads, each taking the next unread file, and
-// writes their records to `out` in the order of `files`: the calling thread
-// waits for each next record in turn, writes it, reports its failure and
-// keeps the progress bar up to date.
-Counts ReadAll(const std::vector<std::string>& files, unsigned jobs, bool csv, std::ostream& out) {
+// Where the records go, in file order: it writes each one, counts it,
+// reports a failure on stderr and keeps the progress bar up to date.
+class Emitter {
+ public:
+  Emitter(const std::vector<std::string>& files, std::FILE* out, bool records_on_terminal)
+      : files_(files), out_(out), progress_(files.size(), records_on_terminal) {}
+
+  void Emit(size_t index, const std::string& record, const std::string& error) {
+    std::fwrite(record.data(), 1, record.size(), out_);
+    if (error.empty()) {
+      ++counts_.read;
+      return;
+    }
+    ++counts_.failed;
+    progress_.Clear();
+    ReportFailure(files_[index], error);
+  }
+  void Show(size_t done) { progress_.Show(done); }
+  Counts Finish() {
+    progress_.Clear();
+    return counts_;
+  }
+
+ private:
+  const std::vector<std::string>& files_;
+  std::FILE* const out_;
+  Progress progress_;
+  Counts counts_;
+};
+
+// One thread reads, formats and writes each file in turn.
+void ReadInTurn(const std::vector<std::string>& files, RecordWriter::Format format,
+                Emitter& emitter) {
+  TagReader reader;
+  RecordWriter writer(format);
+  std::string record;
+  for (size_t i = 0; i < files.size(); ++i) {
+    const FileTags& tags = reader.Read(files[i], true);
+    record.clear();
+    writer.Append(record, files[i], tags);
+    emitter.Emit(i, record, tags.error);
+    emitter.Show(i + 1);
+  }
+}
+
+// One file's outcome, filled by the worker that read it.
+struct Slot {
+  bool ready = false;
+  std::string record;
+  std::string error;
+};
+
+// Reads the files on `jobs` threads, each taking the next unread file and
+// formatting its record; the calling thread waits for each next record in
+// turn and emits it.
+void ReadInParallel(const std::vector<std::string>& files, unsigned jobs,
+                    RecordWriter::Format format, Emitter& emitter) {
   std::vector<Slot> slots(files.size());
   std::mutex mutex;
   std::condition_variable record_ready;
@@ -113,11 +181,13 @@ Counts ReadAll(const std::vector<std::string>& files, unsigned jobs, bool csv, s
   std::atomic<size_t> next{0};
 
   auto worker = [&] {
+    TagReader reader;
+    RecordWriter writer(format);
     for (size_t i = next++; i < files.size(); i = next++) {
-      const FileTags tags = ReadFileTags(files[i]);
-      std::string record = csv ? CsvRow(files[i], tags) : JsonLine(files[i], tags);
+      const FileTags& tags = reader.Read(files[i], true);
+      std::string record;
+      writer.Append(record, files[i], tags);
       std::lock_guard<std::mutex> lock(mutex);
-      slots[i].ok = tags.ok();
       slots[i].record = std::move(record);
       slots[i].error = tags.error;
       slots[i].ready = true;
@@ -125,14 +195,17 @@ Counts ReadAll(const std::vector<std::string>& files, unsigned jobs, bool csv, s
       record_ready.notify_one();
     }
   };
+  // The workers never see the signals that end the tool: those reach this
+  // thread, which erases the progress bar first.
+  const sigset_t before = BlockEndingSignals();
   std::vector<std::thread> threads;
   const size_t count = std::min<size_t>(jobs, files.size());
   for (size_t t = 0; t < count; ++t) threads.emplace_back(worker);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
 
-  Counts counts;
-  Progress progress(files.size());
+  std::vector<Slot> batch;
   for (size_t emitted = 0; emitted < files.size();) {
-    std::vector<Slot> batch;
+    batch.clear();
     size_t done_now = 0;
     {
       std::unique_lock<std::mutex> lock(mutex);
@@ -146,39 +219,45 @@ Counts ReadAll(const std::vector<std::string>& files, unsigned jobs, bool csv, s
       done_now = done;
     }
     const size_t first = emitted - batch.size();
-    for (size_t k = 0; k < batch.size(); ++k) {
-      out << batch[k].record;
-      if (batch[k].ok) {
-        ++counts.read;
-      } else {
-        ++counts.failed;
-        progress.Clear();
-        ReportFailure(files[first + k], batch[k].error);
-      }
-    }
-    progress.Show(done_now);
+    for (size_t k = 0; k < batch.size(); ++k) emitter.Emit(first + k, batch[k].record, batch[k].error);
+    emitter.Show(done_now);
   }
   for (std::thread& thread : threads) thread.join();
-  progress.Clear();
-  return counts;
 }
 
 int RunScan(const ScanOptions& options) {
   const auto start = std::chrono::steady_clock::now();
-  std::ofstream file;
+  std::FILE* out = stdout;
   if (!options.output.empty()) {
-    file.open(options.output, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      ReportFailure(options.output, "cannot create the output file");
+    out = std::fopen(options.output.c_str(), "wb");
+    if (out == nullptr) {
+      ReportFailure(options.output, std::string("cannot create the output file: ") +
+                                        std::strerror(errno));
       return kExitFailure;
     }
   }
-  std::ostream& out = options.output.empty() ? std::cout : file;
-  const Walk walk = WalkRoots(options.roots, options.output);
-  if (options.csv) out << CsvHeader();
-  const Counts counts = ReadAll(walk.files, options.jobs, options.csv, out);
-  out.flush();
-  const bool write_failed = !out;
+  const bool records_on_terminal = options.output.empty() && isatty(STDOUT_FILENO) == 1;
+  // Records leave in blocks, not a system call each.
+  if (!records_on_terminal) std::setvbuf(out, nullptr, _IOFBF, 64 * 1024);
+
+  const Walk walk = WalkRoots(options);
+  const RecordWriter::Format format =
+      options.csv ? RecordWriter::Format::kCsv : RecordWriter::Format::kJson;
+  const std::string header = RecordWriter(format).Header();
+  std::fwrite(header.data(), 1, header.size(), out);
+
+  Counts counts;
+  {
+    Emitter emitter(walk.files, out, records_on_terminal);
+    if (options.jobs == 1 || walk.files.size() <= 1) {
+      ReadInTurn(walk.files, format, emitter);
+    } else {
+      ReadInParallel(walk.files, options.jobs, format, emitter);
+    }
+    counts = emitter.Finish();
+  }
+  const bool write_failed = std::fflush(out) != 0 || std::ferror(out) != 0 ||
+                            (out != stdout && std::fclose(out) != 0);
   if (write_failed) ReportFailure(options.output.empty() ? "stdout" : options.output, "write failed");
 
   const double seconds =
@@ -193,7 +272,8 @@ int RunScan(const ScanOptions& options) {
 void AddScanCommand(CLI::App& app, Command& command) {
   auto options = std::make_shared<ScanOptions>();
   CLI::App* scan = app.add_subcommand(
-      "scan", "Read every regular file under the directories; one record per file, sorted by path");
+      "scan",
+      "Read every audio file under the directories; one record per file, sorted by path");
   scan->add_option("DIR", options->roots, "Directories to walk recursively")->required();
   scan->add_option("-j,--jobs", options->jobs, "Files read at a time, one per thread")
       ->capture_default_str()
@@ -201,6 +281,8 @@ void AddScanCommand(CLI::App& app, Command& command) {
   CLI::Option* json = scan->add_flag("--json", options->json, "JSON Lines records (the default)");
   CLI::Option* csv = scan->add_flag("--csv", options->csv, "CSV rows under a header");
   json->excludes(csv);
+  scan->add_flag("--all-files", options->all_files,
+                 "Read every regular file, not only those named like audio (.mp3, .flac, ...)");
   scan->add_option("-o,--output", options->output, "Write the records to FILE instead of stdout");
   scan->callback([options, &command] { command = [options] { return RunScan(*options); }; });
 }

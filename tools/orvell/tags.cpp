@@ -1,7 +1,9 @@
 #include "tags.h"
 
-#include <filesystem>
-#include <vector>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <limits>
 
 #include "messages.h"
 #include "orvell.h"
@@ -9,44 +11,50 @@
 namespace orvell_tool {
 namespace {
 
-// Why path must not be handed to TagLib; empty when it may be. A path that
-// does not exist is left to the library, which reports it with its code.
-std::string RefuseNonRegular(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status) || fs::is_regular_file(status)) return "";
-  if (fs::is_directory(status)) return "is a directory (orvell scan reads directories)";
-  return "not a regular file (FIFO, socket or device): not opened";
-}
+constexpr size_t kFirstBuffer = size_t{1} << 20;
+constexpr size_t kLargestBuffer = std::numeric_limits<int32_t>::max();
 
 }  // namespace
 
-FileTags ReadFileTags(const std::string& path) {
-  FileTags tags;
-  tags.error = RefuseNonRegular(path);
-  if (!tags.ok()) return tags;
+bool TagReader::Grow(const std::string& path) {
+  if (size_ >= kLargestBuffer) return false;
+  // -5 does not say how large the block is. Its texts come from the file's
+  // tags, and UTF-8 takes at most twice the bytes of a tag's text: room for
+  // twice the file is nearly always enough for the second read.
+  size_t wanted = size_ * 2;
+  struct stat status;
+  if (stat(path.c_str(), &status) == 0 && status.st_size > 0) {
+    const size_t file = static_cast<size_t>(status.st_size);
+    if (file < kLargestBuffer / 2) wanted = std::max(wanted, 2 * file + 4096);
+  }
+  size_ = std::min(wanted, kLargestBuffer);
+  buffer_.reset(new char[size_]);
+  return true;
+}
 
-  // Almost every block fits the first buffer; -5 means it did not, and the
-  // only remedy is a larger one.
-  std::vector<char> buffer(16 * 1024);
+const FileTags& TagReader::Read(const std::string& path, bool known_regular) {
+  tags_.code = 0;
+  tags_.error.clear();
+  if (!known_regular) tags_.error = RefuseBeforeOpening(path);
+  if (!tags_.ok()) return tags_;
+  if (!buffer_) {
+    size_ = kFirstBuffer;
+    buffer_.reset(new char[size_]);
+  }
+
   for (;;) {
-    tags.code = OV_ReadTags(path.c_str(), buffer.data(), static_cast<int32_t>(buffer.size()));
-    if (tags.code != -5 || buffer.size() > (1u << 29)) break;
-    buffer.resize(buffer.size() * 2);
+    tags_.code = OV_ReadTags(path.c_str(), buffer_.get(), static_cast<int32_t>(size_));
+    if (tags_.code != -5 || !Grow(path)) break;
   }
-  if (tags.code < 0) {
-    tags.error = DescribeResult(Export::kReadTags, tags.code);
-    return tags;
+  if (tags_.code < 0) {
+    tags_.error = DescribeFailure(Export::kReadTags, tags_.code, path);
+    return tags_;
   }
-  auto fields =
-      orvell_blocks::DecodeReadBlock(std::string_view(buffer.data(), static_cast<size_t>(tags.code)));
-  if (!fields) {
-    tags.error = "liborvell returned a malformed read block";
-    return tags;
+  if (!orvell_blocks::DecodeReadBlock(
+          std::string_view(buffer_.get(), static_cast<size_t>(tags_.code)), tags_.fields)) {
+    tags_.error = "liborvell returned a malformed read block";
   }
-  tags.fields = std::move(*fields);
-  return tags;
+  return tags_;
 }
 
 }  // namespace orvell_tool

@@ -1,5 +1,5 @@
-// orvell write FILE [--title T] ... [--clear FIELD]...: one write block,
-// one OV_WriteTags call.
+// orvell write [--title T] ... [--clear FIELD]... FILE...: one write block,
+// checked before any file is touched, and one OV_WriteTags call per file.
 #include <array>
 #include <memory>
 #include <string>
@@ -17,7 +17,7 @@ using orvell_blocks::kFieldNames;
 using orvell_blocks::kWriteRecords;
 
 struct WriteOptions {
-  std::string file;
+  std::vector<std::string> files;
   std::array<std::string, kWriteRecords> values;
   std::array<CLI::Option*, kWriteRecords> set_options{};
   std::vector<std::string> clear;
@@ -31,24 +31,51 @@ std::string OptionName(size_t field) {
 }
 
 // A number the write block takes: digits only, at most 2147483647.
-std::string CheckNumber(const std::string& value) {
-  const std::string error = "must be a whole number from 0 to 2147483647, not '" + value + "'";
-  if (value.empty() || value.size() > 10) return error;
+bool IsNumber(const std::string& value) {
+  if (value.empty() || value.size() > 10) return false;
   for (char c : value) {
-    if (c < '0' || c > '9') return error;
+    if (c < '0' || c > '9') return false;
   }
-  return std::stoll(value) > 2147483647 ? error : "";
+  return std::stoll(value) <= 2147483647;
+}
+
+std::string CheckNumber(const std::string& value) {
+  return IsNumber(value) ? "" : "must be a whole number from 0 to 2147483647, not '" + value + "'";
+}
+
+// --track and --disc also take the number and the total: "3/12".
+std::string CheckNumberOrPair(const std::string& value) {
+  const size_t slash = value.find('/');
+  if (slash == std::string::npos ? IsNumber(value)
+                                 : IsNumber(value.substr(0, slash)) && IsNumber(value.substr(slash + 1))) {
+    return "";
+  }
+  return "must be a whole number from 0 to 2147483647, or a number and a total such as 3/12, "
+         "not '" + value + "'";
 }
 
 // The write block of the options. Throws CLI::ValidationError for a
-// combination the block cannot express: a field both set and cleared,
-// --clear track with --track-total (clearing the track removes its total),
-// or nothing to change at all.
+// combination the block cannot express: a field both set and cleared, a
+// total given twice (--track 3/12 --track-total 12), --clear track with a
+// track total (clearing the track removes its total), or nothing to change
+// at all.
 std::string BuildBlock(const WriteOptions& options) {
   using orvell_blocks::Action;
   orvell_blocks::WriteRecords records;
   for (size_t i = 0; i < kWriteRecords; ++i) {
     if (options.set_options[i]->count() > 0) records[i] = {Action::Set, options.values[i]};
+  }
+  // "3/12" sets the number and its total.
+  for (size_t number : {orvell_blocks::kTrack, orvell_blocks::kDisc}) {
+    const std::string value = records[number].value;
+    const size_t slash = value.find('/');
+    if (slash == std::string::npos) continue;
+    if (records[number + 1].action == Action::Set) {
+      throw CLI::ValidationError(OptionName(number),
+                                 "gives the total too; it cannot go with " + OptionName(number + 1));
+    }
+    records[number].value = value.substr(0, slash);
+    records[number + 1] = {Action::Set, value.substr(slash + 1)};
   }
   bool any = false;
   for (size_t i = 0; i < kWriteRecords; ++i) any = any || records[i].action == Action::Set;
@@ -56,7 +83,9 @@ std::string BuildBlock(const WriteOptions& options) {
     for (size_t i = 0; i < kWriteRecords; ++i) {
       if (name != kFieldNames[i]) continue;
       if (records[i].action == Action::Set) {
-        throw CLI::ValidationError("--clear", name + " is also set by " + OptionName(i));
+        // A total not set by its own option came with its number: 3/12.
+        const size_t by = options.set_options[i]->count() > 0 ? i : i - 1;
+        throw CLI::ValidationError("--clear", name + " is also set by " + OptionName(by));
       }
       records[i] = {Action::Clear, ""};
       any = true;
@@ -71,12 +100,22 @@ std::string BuildBlock(const WriteOptions& options) {
   return orvell_blocks::EncodeWriteBlock(records);
 }
 
-int RunWrite(const std::string& file, const std::string& block) {
-  const int32_t result =
-      OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
-  if (result >= 0) return kExitOk;
-  ReportFailure(file, DescribeResult(Export::kWriteTags, result));
-  return kExitFailure;
+// Applies block to every file in turn; a file that fails is reported and
+// the others are still written.
+int RunWrite(const std::vector<std::string>& files, const std::string& block) {
+  int status = kExitOk;
+  for (const std::string& file : files) {
+    std::string error = RefuseBeforeOpening(file);
+    if (error.empty()) {
+      const int32_t result =
+          OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
+      if (result >= 0) continue;
+      error = DescribeFailure(Export::kWriteTags, result, file);
+    }
+    ReportFailure(file, error);
+    status = kExitFailure;
+  }
+  return status;
 }
 
 }  // namespace
@@ -84,19 +123,30 @@ int RunWrite(const std::string& file, const std::string& block) {
 void AddWriteCommand(CLI::App& app, Command& command) {
   auto options = std::make_shared<WriteOptions>();
   CLI::App* write = app.add_subcommand(
-      "write", "Set or clear tags of one file, with a single save; other tags stay as they are");
-  write->add_option("FILE", options->file, "Audio file to change")
+      "write",
+      "Set or clear tags of each file, with a single save per file; other tags stay as they are");
+  write->add_option("FILE", options->files, "Audio files to change, each the same way")
       ->required()
       ->check([](const std::string& value) { return value.empty() ? "empty file name" : ""; });
   for (size_t i = 0; i < kWriteRecords; ++i) {
     const bool text = orvell_blocks::IsTextField(i);
+    const bool pair = i == orvell_blocks::kTrack || i == orvell_blocks::kDisc;
     std::string label = orvell_blocks::kFieldNames[i];
     for (char& c : label) c = c == '_' ? ' ' : c;
-    CLI::Option* option = write->add_option(
-        OptionName(i), options->values[i],
-        text ? "Set the " + label + " (UTF-8; \"\" empties it)"
-             : "Set the " + label + " (0 to 2147483647)");
-    if (!text) option->type_name("N")->check(CheckNumber);
+    std::string help = "Set the " + label;
+    if (text) {
+      help += " (UTF-8; \"\" empties it)";
+    } else if (pair) {
+      help += " (0 to 2147483647), or the " + label + " and its total: 3/12";
+    } else {
+      help += " (0 to 2147483647)";
+    }
+    CLI::Option* option = write->add_option(OptionName(i), options->values[i], help);
+    if (pair) {
+      option->type_name("N[/TOTAL]")->check(CheckNumberOrPair);
+    } else if (!text) {
+      option->type_name("N")->check(CheckNumber);
+    }
     options->set_options[i] = option;
   }
   write
@@ -105,13 +155,15 @@ void AddWriteCommand(CLI::App& app, Command& command) {
                    "repeatable")
       ->type_name("FIELD")
       ->expected(1)
+      // One value per --clear, so that the files may follow it.
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->delimiter(',')
       ->check(CLI::IsMember(std::vector<std::string>(kFieldNames.begin(),
                                                      kFieldNames.begin() + kWriteRecords)));
   write->callback([options, &command] {
     const std::string block = BuildBlock(*options);
-    command = [file = options->file, block] { return RunWrite(file, block); };
+    command = [files = options->files, block] { return RunWrite(files, block); };
   });
 }
 
