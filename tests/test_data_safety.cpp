@@ -503,6 +503,8 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
 //     or a size past the end of the file (the audio is cut away);
 //   - an AIFF file cut short, its SSND chunk declaring more than is left
 //     (TagLib writes the FORM size wrong, nothing decodes);
+//   - an MP3 file whose ID3v2 tag declares more bytes than the file holds
+//     (TagLib replaces them all, the audio with them, by the new tag);
 //   - FLAC in Ogg whose comment is its last metadata block (TagLib before
 //     2.2 clears the last-block flag: the file no longer opens).
 // No writer saves them: each reports a failed save and leaves every byte
@@ -599,6 +601,21 @@ std::string PastItsParent(std::string bytes) {
   return bytes.replace(meta + 4, 4, std::string("a\0te", 4));
 }
 
+// The fragmented fixture whose second fragment's first box runs 2 bytes
+// past the fragment.
+std::string PastItsFragment(std::string bytes) {
+  const size_t mfhd = bytes.find("mfhd", bytes.find("moof", bytes.find("moof") + 4)) - 4;
+  const size_t moof = bytes.rfind("moof", mfhd) - 4;
+  SetSizeAt(bytes, mfhd, SizeAt(bytes, moof) - 8 + 2);
+  return bytes;
+}
+
+// The MP3 fixture whose ID3v2 tag declares 559,360 bytes, far more than
+// the file holds: TagLib would replace them all, the audio with them.
+std::string Id3v2PastTheEnd(std::string bytes) {
+  return bytes.replace(6, 4, std::string("\x00\x22\x22\x00", 4));
+}
+
 // The ASF header object's 64-bit size (16 bytes in), set to size.
 std::string AsfHeaderSize(std::string bytes, uint64_t size) {
   for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>(size >> (8 * i));
@@ -632,6 +649,10 @@ TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
        RenameAll(ReadBytes(orvell_test::FixturePath("fragmented.mp4")), "mdat", "xdat")},
       {"fragments, a movie box past its parent", "fragmented.mp4",
        PastItsParent(ReadBytes(orvell_test::FixturePath("fragmented.mp4")))},
+      {"fragments, a fragment's box past its parent", "fragmented.mp4",
+       PastItsFragment(ReadBytes(orvell_test::FixturePath("fragmented.mp4")))},
+      {"MP3 whose ID3v2 tag runs past the end", "damaged.mp3",
+       Id3v2PastTheEnd(ReadBytes(orvell_test::FixturePath("silence.mp3")))},
       {"WMA header of size 0", "damaged.wma", AsfHeaderSize(wma, 0)},
       {"WMA header past the end", "damaged.wma", AsfHeaderSize(wma, wma.size() + 4000)},
       {"AIFF cut short", "damaged.aiff", aiff.substr(0, aiff.size() - 100)},

@@ -175,13 +175,28 @@ bool OggFlacCommentIsSafe(Content& content) {
 
 bool Mp4SaveIsSafe(Content& content) { return Mp4Check(content).Run(); }
 
+namespace {
+
+bool Id3v2Fits(Content& content, Container container) {
+  int64_t declared = 0;
+  const Span tag = container == Container::Mpeg ? MpegId3v2(content, &declared)
+                                                : Id3v2At(content, 0, &declared);
+  return declared <= tag.length;
+}
+
+}  // namespace
+
 bool SaveIsSafe(TagLib::File& file, Container container, Content& content) {
   switch (container) {
     case Container::Mp4: return Mp4SaveIsSafe(content);
     case Container::Wav: return ChunksFit(content, true);
     case Container::Aiff: return ChunksFit(content, false);
     case Container::Asf: return AsfFits(static_cast<TagLib::ASF::File&>(file), content);
-    case Container::Flac: return FlacBlocksFit(static_cast<TagLib::FLAC::File&>(file));
+    case Container::Flac:
+      return Id3v2Fits(content, container) &&
+             FlacBlocksFit(static_cast<TagLib::FLAC::File&>(file));
+    case Container::Mpeg:
+    case Container::Bare: return Id3v2Fits(content, container);
     case Container::OggFlac: return OggFlacCommentIsSafe(content);
     default: return true;
   }

@@ -29,6 +29,9 @@ namespace orvell::io {
 //     holds (32,766 UTF-16 units).
 //   - FLAC: a comment or picture block longer than the 24-bit block
 //     length (16,777,215 bytes).
+//   - MP3, FLAC, APE, Musepack, TrueAudio: an ID3v2 tag (where TagLib
+//     finds one) declaring more bytes than the file holds after it; TagLib
+//     would replace all of them, the audio included, with the new tag.
 //   - FLAC in Ogg, with TagLib before 2.2: a file whose comment block is
 //     missing or is the last metadata block (TagLib would overwrite the
 //     stream header, or clear the last-block flag).

@@ -90,19 +90,22 @@ uint64_t LittleEndian64(const char* b) {
   return uint64_t(LittleEndian32(b)) | uint64_t(LittleEndian32(b + 4)) << 32;
 }
 
-Span Id3v2At(Content& content, int64_t offset) {
+Span Id3v2At(Content& content, int64_t offset, int64_t* declared) {
   unsigned char header[10];
+  if (declared != nullptr) *declared = 0;
   if (content.ReadAt(offset, 10, reinterpret_cast<char*>(header)) != 10 ||
       std::memcmp(header, "ID3", 3) != 0) {
     return {offset, 0};
   }
   const bool footer = (header[5] & 0x10) != 0;
   const int64_t whole = 10 + int64_t(SynchSafe(header + 6)) + (footer ? 10 : 0);
+  if (declared != nullptr) *declared = whole;
   return {offset, std::min(whole, content.Size() - offset)};
 }
 
-Span MpegId3v2(Content& content) {
-  if (Matches(content, 0, "ID3")) return Id3v2At(content, 0);
+Span MpegId3v2(Content& content, int64_t* declared) {
+  if (declared != nullptr) *declared = 0;
+  if (Matches(content, 0, "ID3")) return Id3v2At(content, 0, declared);
   if (ValidFrameAt(content, 0)) return {0, 0};
   // TagLib looks through whatever comes first, up to the first real frame.
   constexpr size_t kStep = 1024;
@@ -114,7 +117,7 @@ Span MpegId3v2(Content& content) {
       const unsigned char byte = static_cast<unsigned char>(buffer[i]);
       const int64_t here = position + static_cast<int64_t>(i);
       if (IsFrameSync(last[1], byte) && ValidFrameAt(content, here - 1)) return {0, 0};
-      if (last[0] == 'I' && last[1] == 'D' && byte == '3') return Id3v2At(content, here - 2);
+      if (last[0] == 'I' && last[1] == 'D' && byte == '3') return Id3v2At(content, here - 2, declared);
       last[0] = last[1];
       last[1] = byte;
     }

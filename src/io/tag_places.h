@@ -23,12 +23,13 @@ struct Span {
 std::string ExtensionOf(const std::string& path);
 
 // An ID3v2 tag at offset, header, frames and footer; length 0 when there
-// is none. Its length is cut to the content.
-Span Id3v2At(Content& content, int64_t offset);
+// is none. Its length is cut to the content; declared, when given, is set
+// to the length its header declares.
+Span Id3v2At(Content& content, int64_t offset, int64_t* declared = nullptr);
 
 // The ID3v2 tag TagLib's MPEG reader uses: at the start, or else the first
 // one before the first valid MPEG frame.
-Span MpegId3v2(Content& content);
+Span MpegId3v2(Content& content, int64_t* declared = nullptr);
 
 // The ID3v2 tags held in the chunks of a RIFF, AIFF or DSD container.
 std::vector<Span> ChunkId3v2(Content& content);
