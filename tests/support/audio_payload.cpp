@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <stdexcept>
 
 namespace orvell_test {
@@ -97,7 +98,13 @@ uint32_t OggCrc(const std::string& page) {
   return crc;
 }
 
-AudioParts Ogg(const std::string& b, size_t header_packets) {
+// Where an Ogg stream keeps its comments: in its second packet (Vorbis,
+// Opus), or, for FLAC in Ogg, in the metadata block of type 4 (the low 7
+// bits of its first byte) among the packets between the stream header and
+// the first frame (which starts with the sync byte 0xff).
+enum class Comments { SecondPacket, FlacBlock };
+
+AudioParts Ogg(const std::string& b, size_t header_packets, Comments comments) {
   std::vector<std::string> packets;
   std::string partial;
   std::vector<uint64_t> granules;
@@ -130,8 +137,15 @@ AudioParts Ogg(const std::string& b, size_t header_packets) {
   if (!partial.empty()) Broken("the last packet is unfinished");
   if (packets.size() <= header_packets) Broken("no audio packets");
   AudioParts parts;
+  bool frames = false;
   for (size_t i = 0; i < packets.size(); ++i) {
-    if (i != 1) parts.emplace_back("packet " + std::to_string(i), packets[i]);  // 1: comments
+    const std::string& packet = packets[i];
+    bool comment = i == 1;
+    if (comments == Comments::FlacBlock) {
+      frames = frames || (i > 0 && !packet.empty() && uint8_t(packet[0]) == 0xff);
+      comment = i > 0 && !frames && !packet.empty() && (packet[0] & 0x7f) == 4;
+    }
+    if (!comment) parts.emplace_back("packet " + std::to_string(i), packet);
   }
   std::string granule_list;
   for (uint64_t g : granules) granule_list += std::to_string(g) + " ";
@@ -139,10 +153,18 @@ AudioParts Ogg(const std::string& b, size_t header_packets) {
   return parts;
 }
 
-// The boxes of one level of an MP4 file: type to (payload start, size).
-std::multimap<std::string, std::pair<size_t, uint64_t>> Boxes(const std::string& b, size_t at,
-                                                               size_t end) {
-  std::multimap<std::string, std::pair<size_t, uint64_t>> boxes;
+// An MP4 box: where it starts, and its payload.
+struct Box {
+  size_t start;
+  size_t payload;
+  uint64_t length;  // of the payload
+};
+
+// The boxes of one level of an MP4 file, by type, in file order.
+using BoxMap = std::multimap<std::string, Box>;
+
+BoxMap Boxes(const std::string& b, size_t at, size_t end) {
+  BoxMap boxes;
   while (at + 8 <= end) {
     uint64_t size = Be32(b, at);
     const std::string type = b.substr(at + 4, 4);
@@ -154,41 +176,51 @@ std::multimap<std::string, std::pair<size_t, uint64_t>> Boxes(const std::string&
       size = end - at;
     }
     if (size < header || size > end - at) Broken("bad size of box " + type);
-    boxes.emplace(type, std::make_pair(at + header, size - header));
+    boxes.emplace(type, Box{at, at + header, size - header});
     at += static_cast<size_t>(size);
   }
   if (at != end) Broken("trailing bytes after the boxes");
   return boxes;
 }
 
-std::pair<size_t, uint64_t> Only(const std::multimap<std::string, std::pair<size_t, uint64_t>>& boxes,
-                                 const std::string& type) {
+const Box& Only(const BoxMap& boxes, const std::string& type) {
   if (boxes.count(type) != 1) Broken("expected one " + type + " box");
   return boxes.find(type)->second;
 }
 
-using BoxMap = std::multimap<std::string, std::pair<size_t, uint64_t>>;
-
-BoxMap Inside(const std::string& b, const std::pair<size_t, uint64_t>& box) {
-  return Boxes(b, box.first, box.first + static_cast<size_t>(box.second));
+BoxMap Inside(const std::string& b, const Box& box) {
+  return Boxes(b, box.payload, box.payload + static_cast<size_t>(box.length));
 }
 
-std::string Samples(const std::string& b, const BoxMap& stbl) {
-  const size_t stsz = Only(stbl, "stsz").first;
+std::string Contents(const std::string& b, const Box& box) { return Slice(b, box.payload, box.length); }
+
+// Sample bytes are read where the tables say they lie, and several tables
+// may name the same bytes; more of them than the file holds means tables
+// that overlap, which no real file has (and which could cost without end).
+void AddSamples(const std::string& b, uint64_t at, uint64_t length, std::string& samples,
+                uint64_t& total) {
+  if (at > b.size()) Broken("samples past the end at " + std::to_string(at));
+  total += length;
+  if (total > b.size()) Broken("sample tables that overlap");
+  samples += Slice(b, static_cast<size_t>(at), length);
+}
+
+std::string Samples(const std::string& b, const BoxMap& stbl, uint64_t& total) {
+  const size_t stsz = Only(stbl, "stsz").payload;
   const uint32_t fixed = Be32(b, stsz + 4);
   const uint32_t count = Be32(b, stsz + 8);
   auto sample_size = [&](uint32_t i) { return fixed != 0 ? fixed : Be32(b, stsz + 12 + 4 * i); };
 
   std::vector<uint64_t> chunks;
   if (stbl.count("co64") != 0) {
-    const size_t co64 = Only(stbl, "co64").first;
+    const size_t co64 = Only(stbl, "co64").payload;
     for (uint32_t i = 0; i < Be32(b, co64 + 4); ++i) chunks.push_back(Be64(b, co64 + 8 + 8 * i));
   } else {
-    const size_t stco = Only(stbl, "stco").first;
+    const size_t stco = Only(stbl, "stco").payload;
     for (uint32_t i = 0; i < Be32(b, stco + 4); ++i) chunks.push_back(Be32(b, stco + 8 + 4 * i));
   }
 
-  const size_t stsc = Only(stbl, "stsc").first;
+  const size_t stsc = Only(stbl, "stsc").payload;
   const uint32_t runs = Be32(b, stsc + 4);
   std::string samples;
   uint32_t sample = 0;
@@ -197,12 +229,13 @@ std::string Samples(const std::string& b, const BoxMap& stbl) {
     const uint32_t per_chunk = Be32(b, stsc + 8 + 12 * r + 4);
     const uint32_t next_chunk =
         r + 1 < runs ? Be32(b, stsc + 8 + 12 * (r + 1)) : static_cast<uint32_t>(chunks.size() + 1);
+    if (next_chunk <= first_chunk) Broken("stsc runs out of order");
     for (uint32_t c = first_chunk; c < next_chunk; ++c) {
       if (c == 0 || c > chunks.size()) Broken("stsc names a chunk that does not exist");
       uint64_t offset = chunks[c - 1];
       for (uint32_t s = 0; s < per_chunk && sample < count; ++s, ++sample) {
         const uint32_t size = sample_size(sample);
-        samples += Slice(b, static_cast<size_t>(offset), size);
+        AddSamples(b, offset, size, samples, total);
         offset += size;
       }
     }
@@ -211,24 +244,110 @@ std::string Samples(const std::string& b, const BoxMap& stbl) {
   return samples;
 }
 
+// The samples of one movie fragment, per track fragment, found as a
+// decoder finds them. Each track fragment's data starts at its base: the
+// one its header (tfhd) gives, else the start of the moof box for the
+// first track fragment or when the header says the base is the moof
+// (flag 0x20000), else where the previous track fragment's data ended.
+// Each run (trun) starts at the base plus its own data offset, or else
+// where the run before it ended; its sample sizes come from the run, else
+// the header's default, else the track's default in the movie's trex box.
+void FragmentSamples(const std::string& b, const Box& moof, const std::string& name,
+                     const std::map<uint32_t, uint32_t>& track_sizes, AudioParts& parts,
+                     uint64_t& total) {
+  const BoxMap fragment = Inside(b, moof);
+  uint64_t previous_end = moof.start;
+  bool first = true;
+  for (auto it = fragment.lower_bound("traf"); it != fragment.upper_bound("traf"); ++it) {
+    const BoxMap traf = Inside(b, it->second);
+    const Box& tfhd = Only(traf, "tfhd");
+    const uint32_t flags = Be32(b, tfhd.payload) & 0xffffff;
+    const uint32_t track = Be32(b, tfhd.payload + 4);
+    size_t field = tfhd.payload + 8;
+    uint64_t base = first || (flags & 0x20000) != 0 ? moof.start : previous_end;
+    if ((flags & 0x1) != 0) {
+      base = Be64(b, field);
+      field += 8;
+    }
+    if ((flags & 0x2) != 0) field += 4;  // sample description index
+    if ((flags & 0x8) != 0) field += 4;  // default duration
+    std::optional<uint32_t> default_size;
+    if ((flags & 0x10) != 0) {
+      default_size = Be32(b, field);
+      field += 4;
+    } else if (track_sizes.count(track) != 0) {
+      default_size = track_sizes.at(track);
+    }
+    if ((flags & 0x20) != 0) field += 4;  // default flags
+    if (field > tfhd.payload + tfhd.length) Broken("a tfhd shorter than its flags say");
+
+    std::string samples;
+    uint64_t next = base;
+    for (auto run = traf.lower_bound("trun"); run != traf.upper_bound("trun"); ++run) {
+      const Box& trun = run->second;
+      const uint32_t run_flags = Be32(b, trun.payload) & 0xffffff;
+      const uint32_t count = Be32(b, trun.payload + 4);
+      // Per sample: duration, size, flags, composition offset, as flagged.
+      uint64_t entry = 0;
+      for (uint32_t bit : {0x100u, 0x200u, 0x400u, 0x800u}) entry += (run_flags & bit) != 0 ? 4 : 0;
+      size_t at = trun.payload + 8;
+      const uint64_t needed = 8 + ((run_flags & 0x1) != 0 ? 4 : 0) + ((run_flags & 0x4) != 0 ? 4 : 0) +
+                              count * entry;
+      if (needed > trun.length) Broken("a trun shorter than its samples");
+      if ((run_flags & 0x1) != 0) {
+        next = base + static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(Be32(b, at))));
+        at += 4;
+      }
+      if ((run_flags & 0x4) != 0) at += 4;  // first sample's flags
+      const size_t size_at = at + ((run_flags & 0x100) != 0 ? 4 : 0);
+      uint64_t length = 0;
+      if ((run_flags & 0x200) != 0) {
+        for (uint32_t i = 0; i < count; ++i) length += Be32(b, size_at + entry * i);
+      } else if (default_size) {
+        length = uint64_t(count) * *default_size;
+      } else {
+        Broken("no sample size for track " + std::to_string(track));
+      }
+      AddSamples(b, next, length, samples, total);
+      next += length;
+    }
+    previous_end = next;
+    first = false;
+    parts.emplace_back(name + " track " + std::to_string(track) + " samples", samples);
+  }
+}
+
+// Per track the mdhd, stsd and stts boxes and the samples of its tables;
+// then, in a fragmented file, the samples of every fragment.
 AudioParts Mp4(const std::string& b) {
   const BoxMap top = Boxes(b, 0, b.size());
   const BoxMap moov = Inside(b, Only(top, "moov"));
   AudioParts parts;
+  uint64_t total = 0;
   int track = 0;
   for (auto it = moov.lower_bound("trak"); it != moov.upper_bound("trak"); ++it) {
     const std::string name = "track " + std::to_string(++track) + " ";
     const BoxMap mdia = Inside(b, Only(Inside(b, it->second), "mdia"));
     const BoxMap stbl = Inside(b, Only(Inside(b, Only(mdia, "minf")), "stbl"));
-    for (const char* type : {"mdhd"}) {
-      parts.emplace_back(name + type, Slice(b, Only(mdia, type).first, Only(mdia, type).second));
-    }
-    for (const char* type : {"stsd", "stts"}) {
-      parts.emplace_back(name + type, Slice(b, Only(stbl, type).first, Only(stbl, type).second));
-    }
-    parts.emplace_back(name + "samples", Samples(b, stbl));
+    parts.emplace_back(name + "mdhd", Contents(b, Only(mdia, "mdhd")));
+    for (const char* type : {"stsd", "stts"}) parts.emplace_back(name + type, Contents(b, Only(stbl, type)));
+    parts.emplace_back(name + "samples", Samples(b, stbl, total));
   }
   if (parts.empty()) Broken("no track");
+
+  std::map<uint32_t, uint32_t> track_sizes;  // track ID to default sample size
+  if (moov.count("mvex") != 0) {
+    const BoxMap mvex = Inside(b, Only(moov, "mvex"));
+    for (auto it = mvex.lower_bound("trex"); it != mvex.upper_bound("trex"); ++it) {
+      if (it->second.length < 24) Broken("a trex box too short");
+      track_sizes[Be32(b, it->second.payload + 4)] = Be32(b, it->second.payload + 16);
+    }
+  }
+  int fragment = 0;
+  for (auto it = top.lower_bound("moof"); it != top.upper_bound("moof"); ++it) {
+    FragmentSamples(b, it->second, "fragment " + std::to_string(++fragment), track_sizes, parts,
+                    total);
+  }
   return parts;
 }
 
@@ -287,12 +406,24 @@ AudioParts Asf(const std::string& b) {
 
 }  // namespace
 
+void FixOggChecksums(std::string& bytes) {
+  for (size_t pos = 0; At(bytes, pos, "OggS") && pos + 27 <= bytes.size();) {
+    const size_t segments = uint8_t(bytes[pos + 26]);
+    size_t length = 27 + segments;
+    for (char lace : Slice(bytes, pos + 27, segments)) length += uint8_t(lace);
+    const uint32_t crc = OggCrc(Slice(bytes, pos, length));
+    for (size_t i = 0; i < 4; ++i) bytes[pos + 22 + i] = static_cast<char>(crc >> (8 * i));
+    pos += length;
+  }
+}
+
 AudioParts AudioPayload(const std::string& bytes, const std::string& extension) {
   if (extension == "mp3") return Mpeg(bytes);
   if (extension == "flac") return Flac(bytes);
-  if (extension == "ogg") return Ogg(bytes, 3);
-  if (extension == "opus") return Ogg(bytes, 2);
-  if (extension == "m4a") return Mp4(bytes);
+  if (extension == "ogg") return Ogg(bytes, 3, Comments::SecondPacket);
+  if (extension == "opus") return Ogg(bytes, 2, Comments::SecondPacket);
+  if (extension == "oga") return Ogg(bytes, 2, Comments::FlacBlock);
+  if (extension == "m4a" || extension == "mp4") return Mp4(bytes);
   if (extension == "wav") return Chunks(bytes, true, "RIFF", "fmt ", "data");
   if (extension == "aiff") return Chunks(bytes, false, "FORM", "COMM", "SSND");
   if (extension == "wv") return WavPack(bytes);
