@@ -334,7 +334,8 @@ TEST(DamagedMp4, FilesTagLibsSaveWouldDamageAreNeverSaved) {
 }
 
 // The audio check on FLAC in Ogg and on a fragmented MP4 (read as .mp4 and
-// as .m4a), whose fixtures the write suites above do not take. Each copy
+// as .m4a), whose fixtures the write suites above do not take, and on
+// MP4 damage a decoder reads past. Each copy
 // is changed the way a save could change it; every change to the audio
 // must be seen, as changed parts or as a broken container, and no other.
 enum class Seen { Same, Changed, Broken };
@@ -405,8 +406,16 @@ TEST(AudioCheck, SeesEveryChangeToTheAudioOfFlacInOggAndFragmentedMp4) {
        [](std::string& b) { GrowTheMovie(b, 0); }, Seen::Changed},
       {"the last run's data offset", "fragmented.mp4", "mp4",
        [](std::string& b) { AddTo(b, Each(b, "trun").back() + 12, 4, 2); }, Seen::Changed},
+      {"the first run's samples placed inside its own moof box", "fragmented.mp4", "mp4",
+       [](std::string& b) { AddTo(b, Each(b, "trun").front() + 12, 4, -100); }, Seen::Broken},
       {"the tag's box renamed", "fragmented.mp4", "mp4",
        [](std::string& b) { Overwrite(b, "udta", 0, "xdta"); }, Seen::Same},
+      {"the first fragment's box outgrows the file", "fragmented.mp4", "mp4",
+       [](std::string& b) { AddTo(b, b.find("moof") - 4, 4, 0x01000000); }, Seen::Changed},
+      // A decoder reads the top-level boxes up to one that does not fit;
+      // the movie before it says where the samples lie.
+      {"junk in place of the box after the movie", "faststart.m4a", "m4a",
+       [](std::string& b) { Overwrite(b, "free", -4, std::string(8, '\x01')); }, Seen::Same},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.what) + " in " + row.fixture + " as ." + row.extension);

@@ -24,7 +24,7 @@ uint32_t Le32(const std::string& b, size_t at) {
          (uint32_t(uint8_t(b[at + 2])) << 16) | (uint32_t(uint8_t(b[at + 3])) << 24);
 }
 bool At(const std::string& b, size_t at, const char* magic) {
-  return b.compare(at, std::char_traits<char>::length(magic), magic) == 0;
+  return at <= b.size() && b.compare(at, std::char_traits<char>::length(magic), magic) == 0;
 }
 std::string Slice(const std::string& b, size_t at, uint64_t length) {
   if (at > b.size() || length > b.size() - at) Broken("region past the end at " + std::to_string(at));
@@ -98,13 +98,13 @@ uint32_t OggCrc(const std::string& page) {
   return crc;
 }
 
-// Where an Ogg stream keeps its comments: in its second packet (Vorbis,
-// Opus), or, for FLAC in Ogg, in the metadata block of type 4 (the low 7
-// bits of its first byte) among the packets between the stream header and
-// the first frame (which starts with the sync byte 0xff).
-enum class Comments { SecondPacket, FlacBlock };
-
-AudioParts Ogg(const std::string& b, size_t header_packets, Comments comments) {
+// Every packet of the stream but its comments, which Vorbis, Opus and
+// Speex keep in the second packet and FLAC in Ogg in the metadata block of
+// type 4 (the low 7 bits of its first byte) among the packets between the
+// stream header and the first frame (which starts with the sync byte
+// 0xff). The codec is told by the stream header, as a decoder tells it,
+// whatever the file's extension.
+AudioParts Ogg(const std::string& b) {
   std::vector<std::string> packets;
   std::string partial;
   std::vector<uint64_t> granules;
@@ -135,13 +135,16 @@ AudioParts Ogg(const std::string& b, size_t header_packets, Comments comments) {
     pos += page.size();
   }
   if (!partial.empty()) Broken("the last packet is unfinished");
+  if (packets.empty()) Broken("no packets");
+  const bool flac = packets[0].compare(0, 5, "\x7f" "FLAC") == 0;
+  const size_t header_packets = flac || packets[0].compare(0, 8, "OpusHead") == 0 ? 2 : 3;
   if (packets.size() <= header_packets) Broken("no audio packets");
   AudioParts parts;
   bool frames = false;
   for (size_t i = 0; i < packets.size(); ++i) {
     const std::string& packet = packets[i];
     bool comment = i == 1;
-    if (comments == Comments::FlacBlock) {
+    if (flac) {
       frames = frames || (i > 0 && !packet.empty() && uint8_t(packet[0]) == 0xff);
       comment = i > 0 && !frames && !packet.empty() && (packet[0] & 0x7f) == 4;
     }
@@ -163,23 +166,29 @@ struct Box {
 // The boxes of one level of an MP4 file, by type, in file order.
 using BoxMap = std::multimap<std::string, Box>;
 
-BoxMap Boxes(const std::string& b, size_t at, size_t end) {
+// A box whose size does not fit is damage. Inside a box it breaks the
+// file; at the top level a decoder reads up to it and no further (the
+// movie box found by then is all it needs), so the walk stops there.
+BoxMap Boxes(const std::string& b, size_t at, size_t end, bool top = false) {
   BoxMap boxes;
   while (at + 8 <= end) {
     uint64_t size = Be32(b, at);
     const std::string type = b.substr(at + 4, 4);
     size_t header = 8;
     if (size == 1) {
-      size = Be64(b, at + 8);
+      size = at + 16 <= end ? Be64(b, at + 8) : 0;
       header = 16;
     } else if (size == 0) {
       size = end - at;
     }
-    if (size < header || size > end - at) Broken("bad size of box " + type);
+    if (size < header || size > end - at) {
+      if (top) return boxes;
+      Broken("bad size of box " + type);
+    }
     boxes.emplace(type, Box{at, at + header, size - header});
     at += static_cast<size_t>(size);
   }
-  if (at != end) Broken("trailing bytes after the boxes");
+  if (at != end && !top) Broken("trailing bytes after the boxes");
   return boxes;
 }
 
@@ -194,18 +203,40 @@ BoxMap Inside(const std::string& b, const Box& box) {
 
 std::string Contents(const std::string& b, const Box& box) { return Slice(b, box.payload, box.length); }
 
-// Sample bytes are read where the tables say they lie, and several tables
-// may name the same bytes; more of them than the file holds means tables
-// that overlap, which no real file has (and which could cost without end).
-void AddSamples(const std::string& b, uint64_t at, uint64_t length, std::string& samples,
-                uint64_t& total) {
-  if (at > b.size()) Broken("samples past the end at " + std::to_string(at));
-  total += length;
-  if (total > b.size()) Broken("sample tables that overlap");
-  samples += Slice(b, static_cast<size_t>(at), length);
-}
+// Reads sample bytes where the tables say they lie. Samples lie in media
+// data, never inside the moov or moof boxes that describe them (a save
+// rewrites those). Several tables may name the same bytes; more of them
+// than the file holds means tables that overlap, which no real file has
+// (and which could cost without end).
+class SampleReader {
+ public:
+  SampleReader(const std::string& b, const BoxMap& top) : b_(b) {
+    for (const char* type : {"moov", "moof"}) {
+      for (auto it = top.lower_bound(type); it != top.upper_bound(type); ++it) {
+        described_.emplace_back(it->second.start, it->second.payload + it->second.length);
+      }
+    }
+  }
 
-std::string Samples(const std::string& b, const BoxMap& stbl, uint64_t& total) {
+  void Add(uint64_t at, uint64_t length, std::string& samples) {
+    if (at > b_.size()) Broken("samples past the end at " + std::to_string(at));
+    for (const auto& [start, end] : described_) {
+      if (length != 0 && at < end && start < at + length) {
+        Broken("samples inside a moov or moof box at " + std::to_string(at));
+      }
+    }
+    total_ += length;
+    if (total_ > b_.size()) Broken("sample tables that overlap");
+    samples += Slice(b_, static_cast<size_t>(at), length);
+  }
+
+ private:
+  const std::string& b_;
+  std::vector<std::pair<uint64_t, uint64_t>> described_;
+  uint64_t total_ = 0;
+};
+
+std::string Samples(const std::string& b, const BoxMap& stbl, SampleReader& reader) {
   const size_t stsz = Only(stbl, "stsz").payload;
   const uint32_t fixed = Be32(b, stsz + 4);
   const uint32_t count = Be32(b, stsz + 8);
@@ -235,7 +266,7 @@ std::string Samples(const std::string& b, const BoxMap& stbl, uint64_t& total) {
       uint64_t offset = chunks[c - 1];
       for (uint32_t s = 0; s < per_chunk && sample < count; ++s, ++sample) {
         const uint32_t size = sample_size(sample);
-        AddSamples(b, offset, size, samples, total);
+        reader.Add(offset, size, samples);
         offset += size;
       }
     }
@@ -254,7 +285,7 @@ std::string Samples(const std::string& b, const BoxMap& stbl, uint64_t& total) {
 // the header's default, else the track's default in the movie's trex box.
 void FragmentSamples(const std::string& b, const Box& moof, const std::string& name,
                      const std::map<uint32_t, uint32_t>& track_sizes, AudioParts& parts,
-                     uint64_t& total) {
+                     SampleReader& reader) {
   const BoxMap fragment = Inside(b, moof);
   uint64_t previous_end = moof.start;
   bool first = true;
@@ -308,7 +339,7 @@ void FragmentSamples(const std::string& b, const Box& moof, const std::string& n
       } else {
         Broken("no sample size for track " + std::to_string(track));
       }
-      AddSamples(b, next, length, samples, total);
+      reader.Add(next, length, samples);
       next += length;
     }
     previous_end = next;
@@ -320,10 +351,10 @@ void FragmentSamples(const std::string& b, const Box& moof, const std::string& n
 // Per track the mdhd, stsd and stts boxes and the samples of its tables;
 // then, in a fragmented file, the samples of every fragment.
 AudioParts Mp4(const std::string& b) {
-  const BoxMap top = Boxes(b, 0, b.size());
+  const BoxMap top = Boxes(b, 0, b.size(), true);
   const BoxMap moov = Inside(b, Only(top, "moov"));
   AudioParts parts;
-  uint64_t total = 0;
+  SampleReader reader(b, top);
   int track = 0;
   for (auto it = moov.lower_bound("trak"); it != moov.upper_bound("trak"); ++it) {
     const std::string name = "track " + std::to_string(++track) + " ";
@@ -331,7 +362,7 @@ AudioParts Mp4(const std::string& b) {
     const BoxMap stbl = Inside(b, Only(Inside(b, Only(mdia, "minf")), "stbl"));
     parts.emplace_back(name + "mdhd", Contents(b, Only(mdia, "mdhd")));
     for (const char* type : {"stsd", "stts"}) parts.emplace_back(name + type, Contents(b, Only(stbl, type)));
-    parts.emplace_back(name + "samples", Samples(b, stbl, total));
+    parts.emplace_back(name + "samples", Samples(b, stbl, reader));
   }
   if (parts.empty()) Broken("no track");
 
@@ -346,7 +377,7 @@ AudioParts Mp4(const std::string& b) {
   int fragment = 0;
   for (auto it = top.lower_bound("moof"); it != top.upper_bound("moof"); ++it) {
     FragmentSamples(b, it->second, "fragment " + std::to_string(++fragment), track_sizes, parts,
-                    total);
+                    reader);
   }
   return parts;
 }
@@ -420,9 +451,7 @@ void FixOggChecksums(std::string& bytes) {
 AudioParts AudioPayload(const std::string& bytes, const std::string& extension) {
   if (extension == "mp3") return Mpeg(bytes);
   if (extension == "flac") return Flac(bytes);
-  if (extension == "ogg") return Ogg(bytes, 3, Comments::SecondPacket);
-  if (extension == "opus") return Ogg(bytes, 2, Comments::SecondPacket);
-  if (extension == "oga") return Ogg(bytes, 2, Comments::FlacBlock);
+  if (extension == "ogg" || extension == "opus" || extension == "oga") return Ogg(bytes);
   if (extension == "m4a" || extension == "mp4") return Mp4(bytes);
   if (extension == "wav") return Chunks(bytes, true, "RIFF", "fmt ", "data");
   if (extension == "aiff") return Chunks(bytes, false, "FORM", "COMM", "SSND");
