@@ -191,12 +191,12 @@ bool KnownFault(const orvell_test::AudioParts& audio, const std::string& before,
   return fragmented && RunsPastItsParent(before, 0, before.size(), 0);
 }
 
-// Whether a save may still complete after this injected failure.
-bool MayDoWithout(const orvell_test::Injector& injector) {
-  const std::vector<std::string>& names = injector.names();
-  const std::string& failed = names.back();
+// Whether a save may still complete after the failure of the k-th write
+// of the ones it made (names).
+bool MayDoWithout(const std::vector<std::string>& names, size_t k) {
+  const std::string& failed = names.at(k - 1);
   bool renamed = false;
-  for (size_t i = 0; i + 1 < names.size(); ++i) renamed = renamed || names[i] == "rename";
+  for (size_t i = 0; i + 1 < k; ++i) renamed = renamed || names[i] == "rename";
   return failed == "fchown" || (renamed && (failed == "fsync" || failed == "fdatasync"));
 }
 
@@ -226,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                    failing_write);
     written = OV_WriteTags(path.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
     failed = injector.fired();
-    if (failed) may_do_without = MayDoWithout(injector);
+    if (failed) may_do_without = MayDoWithout(injector.names(), static_cast<size_t>(failing_write));
   }
   const bool keeps_all = &block == &blocks.back();
   if (keeps_all ? written != 0
