@@ -335,7 +335,7 @@ TEST(DamagedMp4, FilesTagLibsSaveWouldDamageAreNeverSaved) {
 
 // The audio check on FLAC in Ogg and on a fragmented MP4 (read as .mp4 and
 // as .m4a), whose fixtures the write suites above do not take, and on
-// MP4 damage a decoder reads past. Each copy
+// damage a decoder reads past. Each copy
 // is changed the way a save could change it; every change to the audio
 // must be seen, as changed parts or as a broken container, and no other.
 enum class Seen { Same, Changed, Broken };
@@ -366,7 +366,7 @@ void GrowTheMovie(std::string& bytes, size_t fragments_moved) {
   for (size_t i = 0; i < fragments_moved && i < headers.size(); ++i) AddTo(bytes, headers[i] + 12, 8, 8);
 }
 
-TEST(AudioCheck, SeesEveryChangeToTheAudioOfFlacInOggAndFragmentedMp4) {
+TEST(AudioCheck, SeesEveryChangeToTheAudioAndNoOther) {
   using Change = void (*)(std::string&);
   struct Row {
     const char* what;
@@ -412,6 +412,11 @@ TEST(AudioCheck, SeesEveryChangeToTheAudioOfFlacInOggAndFragmentedMp4) {
        [](std::string& b) { Overwrite(b, "udta", 0, "xdta"); }, Seen::Same},
       {"the first fragment's box outgrows the file", "fragmented.mp4", "mp4",
        [](std::string& b) { AddTo(b, b.find("moof") - 4, 4, 0x01000000); }, Seen::Changed},
+      // Filler before an ID3v2 tag makes it no less the file's tag, and
+      // the audio starts at the first frame.
+      {"filler bytes before the tag, and another title", "silence.mp3", "mp3",
+       [](std::string& b) { b.insert(0, 16, '\xff'); Overwrite(b, "Silence", 0, "Quieter"); },
+       Seen::Same},
       // A decoder reads the top-level boxes up to one that does not fit;
       // the movie before it says where the samples lie.
       {"junk in place of the box after the movie", "faststart.m4a", "m4a",

@@ -53,14 +53,52 @@ size_t EndBeforeTrailingTags(const std::string& b, size_t end) {
   return end;
 }
 
+// The length of the MPEG audio frame whose header starts at at; 0 when no
+// valid header starts there (no sync, a reserved version, layer, bitrate
+// or sample rate, or a free-format bitrate).
+size_t MpegFrameLength(const std::string& b, size_t at) {
+  if (at + 4 > b.size()) return 0;
+  const uint8_t b1 = uint8_t(b[at + 1]);
+  const uint8_t b2 = uint8_t(b[at + 2]);
+  // 0xff as the second byte is a valid header in theory, but far more
+  // often a run of filler bytes.
+  if (uint8_t(b[at]) != 0xff || b1 == 0xff || (b1 & 0xe0) != 0xe0) return 0;
+  const int version = (b1 >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+  const int layer = 4 - ((b1 >> 1) & 3);  // 1, 2 or 3; 4 is reserved
+  if (version == 1 || layer == 4) return 0;
+  static const int kBitrates[2][3][16] = {
+      {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+       {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+       {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
+      {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+       {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}}};
+  static const int kSampleRates[4][3] = {
+      {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+  const int kbps = kBitrates[version == 3 ? 0 : 1][layer - 1][b2 >> 4];
+  const int rate_index = (b2 >> 2) & 3;
+  if (kbps == 0 || rate_index == 3) return 0;
+  const int samples = layer == 1 ? 384 : layer == 2 || version == 3 ? 1152 : 576;
+  const bool padded = (b2 & 2) != 0;
+  return static_cast<size_t>(samples / 8 * kbps * 1000 / kSampleRates[version][rate_index]) +
+         (padded ? (layer == 1 ? 4 : 1) : 0);
+}
+
+// MPEG audio starts at its first frame whose header is valid and is
+// followed, one frame length on, by a header of the same version, layer,
+// sample rate and channel mode: what comes before it is not audio (an
+// ID3v2 tag there, after filler bytes, is the file's tag to a reader too).
 AudioParts Mpeg(const std::string& b) {
-  const size_t start = Id3v2Size(b, 0);
   const size_t end = EndBeforeTrailingTags(b, b.size());
-  if (start + 2 > end) Broken("no MPEG audio");
-  if (uint8_t(b[start]) != 0xff || (uint8_t(b[start + 1]) & 0xe0) != 0xe0) {
-    Broken("no MPEG frame sync after the ID3v2 tag");
+  constexpr uint32_t kSameKind = 0xfffe0c00;
+  for (size_t at = Id3v2Size(b, 0); at + 4 <= end; ++at) {
+    const size_t length = MpegFrameLength(b, at);
+    if (length == 0 || at + length + 4 > b.size()) continue;
+    if ((Be32(b, at) & kSameKind) == (Be32(b, at + length) & kSameKind)) {
+      return {{"frames", Slice(b, at, end - at)}};
+    }
   }
-  return {{"frames", Slice(b, start, end - start)}};
+  Broken("no MPEG frame");
 }
 
 AudioParts Flac(const std::string& b) {

@@ -3,8 +3,9 @@
 // that a test can tell whether a tag write left the audio exactly as it
 // was. Per format:
 //
-//   mp3   everything between a leading ID3v2 tag and trailing APEv2 and
-//         ID3v1 tags; it must start with an MPEG frame sync.
+//   mp3   everything from the first MPEG frame (a valid header followed,
+//         one frame on, by another of the same kind) after a leading ID3v2
+//         tag up to trailing APEv2 and ID3v1 tags.
 //   flac  the STREAMINFO block and every byte after the last metadata
 //         block (the frames; they must start with a frame sync).
 //   ogg, opus, oga
