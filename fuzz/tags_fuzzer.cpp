@@ -11,8 +11,8 @@
 //     plain decimals;
 //   - after a completed save (1) the file opens and gives a block, and,
 //     when the tests' audio reader (tests/support/audio_payload.h) could
-//     read the audio before the save, the audio is unchanged (shapes of
-//     known faults aside, see KnownFault);
+//     read the audio before the save as the container TagLib opens, the
+//     audio is unchanged (shapes of known faults aside, see KnownFault);
 //   - after any other result the file is byte for byte what it was;
 //   - a save whose write failed does not report 1, unless what failed is
 //     one the save may do without: setting the owner, or flushing the
@@ -30,6 +30,17 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/asffile.h>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpegfile.h>
+#include <taglib/oggfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
 
 #include "block_codec.h"
 #include "orvell.h"
@@ -137,6 +148,27 @@ std::optional<orvell_test::AudioParts> AudioOf(const std::string& bytes, const c
   }
 }
 
+// Whether TagLib takes the file for the container the audio reader read
+// it as. A file may be two at once (an MP4 whose box tree TagLib rejects,
+// holding an Ogg stream it then finds by content): a save then rewrites
+// the one TagLib saw, which may be the other's audio.
+bool OpensAs(const std::string& path, const std::string& extension) {
+  const TagLib::FileRef ref(path.c_str(), false);
+  const TagLib::File* file = ref.file();
+  if (extension == "mp3") return dynamic_cast<const TagLib::MPEG::File*>(file) != nullptr;
+  if (extension == "flac") return dynamic_cast<const TagLib::FLAC::File*>(file) != nullptr;
+  if (extension == "ogg" || extension == "opus" || extension == "oga") {
+    return dynamic_cast<const TagLib::Ogg::File*>(file) != nullptr;
+  }
+  if (extension == "m4a" || extension == "mp4") return dynamic_cast<const TagLib::MP4::File*>(file) != nullptr;
+  if (extension == "wav") return dynamic_cast<const TagLib::RIFF::WAV::File*>(file) != nullptr;
+  if (extension == "aiff") return dynamic_cast<const TagLib::RIFF::AIFF::File*>(file) != nullptr;
+  if (extension == "wv") return dynamic_cast<const TagLib::WavPack::File*>(file) != nullptr;
+  if (extension == "wma") return dynamic_cast<const TagLib::ASF::File*>(file) != nullptr;
+  if (extension == "ape") return dynamic_cast<const TagLib::APE::File*>(file) != nullptr;
+  return false;
+}
+
 uint64_t BigEndian(const std::string& bytes, size_t at, size_t width) {
   uint64_t value = 0;
   for (size_t i = 0; i < width; ++i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
@@ -212,10 +244,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = Folder() + "/" + name;
   WriteFile(path, data + kPrefix, size - kPrefix);
 
-  Read(path, size);
+  const bool opens = Read(path, size) >= 0;
   CheckFolder(name);
   const std::string before = ReadFile(path);
-  const auto audio = AudioOf(before, extension);
+  // TagLib is asked directly only about a file the library opened: the
+  // library refuses, before TagLib parses it, a file nested too deep for
+  // TagLib's recursion.
+  auto audio = AudioOf(before, extension);
+  if (audio && !(opens && OpensAs(path, extension))) audio.reset();
 
   int32_t written = 0;
   bool failed = false;
