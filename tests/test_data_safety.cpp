@@ -335,16 +335,21 @@ TEST(DamagedMp4, FilesTagLibsSaveWouldDamageAreNeverSaved) {
 
 // The audio check on FLAC in Ogg and on a fragmented MP4 (read as .mp4 and
 // as .m4a), whose fixtures the write suites above do not take, and on
-// damage a decoder reads past. Each copy
-// is changed the way a save could change it; every change to the audio
-// must be seen, as changed parts or as a broken container, and no other.
+// damage a decoder reads past. Each copy is changed as a save, right or
+// wrong, or damage could change it; every change to the audio must be
+// seen, as changed parts or as a broken container, and no other.
 enum class Seen { Same, Changed, Broken };
+
+// The big-endian number of width bytes at at.
+uint64_t NumberAt(const std::string& bytes, size_t at, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value = value << 8 | static_cast<uint8_t>(bytes.at(at + i));
+  return value;
+}
 
 // Adds delta to the big-endian number of width bytes at at.
 void AddTo(std::string& bytes, size_t at, size_t width, int64_t delta) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < width; ++i) value = value << 8 | static_cast<uint8_t>(bytes.at(at + i));
-  value += static_cast<uint64_t>(delta);
+  const uint64_t value = NumberAt(bytes, at, width) + static_cast<uint64_t>(delta);
   for (size_t i = 0; i < width; ++i) bytes[at + width - 1 - i] = static_cast<char>(value >> (8 * i));
 }
 
@@ -456,9 +461,7 @@ TEST(AudioCheck, SeesEveryChangeToTheAudioAndNoOther) {
   ASSERT_EQ(samples.size(), 4 + media.size());  // mdhd, stsd, stts, the movie's (no) samples
   EXPECT_EQ(samples[3].second, "");
   for (size_t i = 0; i < media.size(); ++i) {
-    std::string size_field = fragmented.substr(media[i] - 4, 4);
-    uint64_t size = 0;
-    for (char c : size_field) size = size << 8 | static_cast<uint8_t>(c);
+    const uint64_t size = NumberAt(fragmented, media[i] - 4, 4);
     EXPECT_EQ(samples[4 + i].first, "fragment " + std::to_string(i + 1) + " track 1 samples");
     EXPECT_TRUE(samples[4 + i].second == fragmented.substr(media[i] + 4, size - 8)) << samples[4 + i].first;
   }
