@@ -234,6 +234,27 @@ bool MayDoWithout(const std::vector<std::string>& names, size_t k) {
 
 }  // namespace
 
+// The fault injector must stand in for the C library's writing functions
+// in the library too; in a build where it did not, no write would ever
+// fail. A small WAV file whose save fails at its first write proves it.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::string wav = std::string("RIFF") + std::string("\x2c\0\0\0", 4) + "WAVEfmt " +
+                    std::string("\x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x40\x1f\0\0\x01\0\x08\0", 20) +
+                    "data" + std::string("\x08\0\0\0", 4) + std::string(8, '\x80');
+  const std::string path = Folder() + "/probe.wav";
+  WriteFile(path, reinterpret_cast<const uint8_t*>(wav.data()), wav.size());
+  int32_t result = 0;
+  {
+    orvell_test::Injector injector(orvell_test::Injector::Mode::Fail, 1);
+    result = OV_SetTitle(path.c_str(), "Probe");
+    if (!injector.fired()) Fail("the fault injector sees none of the library's writes");
+  }
+  if (result != -5 || ReadFile(path) != wav) Fail("a save whose first write failed did not fail whole");
+  if (OV_SetTitle(path.c_str(), "Probe") != 1) Fail("the probe file does not save");
+  unlink(path.c_str());
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<std::string> blocks = MakeBlocks();
   if (size < kPrefix || size - kPrefix > kMaxFile) return 0;
