@@ -422,10 +422,14 @@ TEST(AudioCheck, SeesEveryChangeToTheAudioAndNoOther) {
       {"filler bytes before the tag, and another title", "silence.mp3", "mp3",
        [](std::string& b) { b.insert(0, 16, '\xff'); Overwrite(b, "Silence", 0, "Quieter"); },
        Seen::Same},
-      // A decoder reads the top-level boxes up to one that does not fit;
-      // the movie before it says where the samples lie.
+      // A decoder reads the boxes of a level up to one that does not fit;
+      // the movie, or the track, before it says where the samples lie.
       {"junk in place of the box after the movie", "faststart.m4a", "m4a",
        [](std::string& b) { Overwrite(b, "free", -4, std::string(8, '\x01')); }, Seen::Same},
+      {"junk in place of the movie's box after the track", "faststart.m4a", "m4a",
+       [](std::string& b) { Overwrite(b, "udta", -4, std::string(8, '\x01')); }, Seen::Same},
+      {"junk in place of the movie's box before the track", "faststart.m4a", "m4a",
+       [](std::string& b) { Overwrite(b, "mvhd", -4, std::string(8, '\x01')); }, Seen::Broken},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.what) + " in " + row.fixture + " as ." + row.extension);

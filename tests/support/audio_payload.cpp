@@ -204,10 +204,10 @@ struct Box {
 // The boxes of one level of an MP4 file, by type, in file order.
 using BoxMap = std::multimap<std::string, Box>;
 
-// A box whose size does not fit is damage. Inside a box it breaks the
-// file; at the top level a decoder reads up to it and no further (the
-// movie box found by then is all it needs), so the walk stops there.
-BoxMap Boxes(const std::string& b, size_t at, size_t end, bool top = false) {
+// The boxes of one level, up to the first whose size does not fit what
+// holds it: a decoder reads no further on that level (what it found by
+// then, a movie box, a track, is all it needs).
+BoxMap Boxes(const std::string& b, size_t at, size_t end) {
   BoxMap boxes;
   while (at + 8 <= end) {
     uint64_t size = Be32(b, at);
@@ -219,14 +219,10 @@ BoxMap Boxes(const std::string& b, size_t at, size_t end, bool top = false) {
     } else if (size == 0) {
       size = end - at;
     }
-    if (size < header || size > end - at) {
-      if (top) return boxes;
-      Broken("bad size of box " + type);
-    }
+    if (size < header || size > end - at) break;
     boxes.emplace(type, Box{at, at + header, size - header});
     at += static_cast<size_t>(size);
   }
-  if (at != end && !top) Broken("trailing bytes after the boxes");
   return boxes;
 }
 
@@ -389,7 +385,7 @@ void FragmentSamples(const std::string& b, const Box& moof, const std::string& n
 // Per track the mdhd, stsd and stts boxes and the samples of its tables;
 // then, in a fragmented file, the samples of every fragment.
 AudioParts Mp4(const std::string& b) {
-  const BoxMap top = Boxes(b, 0, b.size(), true);
+  const BoxMap top = Boxes(b, 0, b.size());
   const BoxMap moov = Inside(b, Only(top, "moov"));
   AudioParts parts;
   SampleReader reader(b, top);

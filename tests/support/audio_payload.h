@@ -16,14 +16,14 @@
 //         Every page's CRC must be valid: the pages TagLib rewrites are
 //         checked as a decoder would check them.
 //   m4a, mp4
-//         the top-level boxes up to the first that does not fit the file
-//         (a decoder reads no further), and in them per track the mdhd,
-//         stsd and stts boxes and every sample's bytes, read where the
-//         chunk offset table says they lie; in a fragmented file also the
-//         samples of every track fragment of every moof, read where its
-//         header, its runs and the track's defaults say they lie. Offsets
-//         that were not moved with the data show up as changed samples;
-//         samples must lie outside the moov and moof boxes.
+//         the boxes of each level up to the first that does not fit what
+//         holds it (a decoder reads no further), and in them per track the
+//         mdhd, stsd and stts boxes and every sample's bytes, read where
+//         the chunk offset table says they lie; in a fragmented file also
+//         the samples of every track fragment of every moof, read where
+//         its header, its runs and the track's defaults say they lie.
+//         Offsets that were not moved with the data show up as changed
+//         samples; samples must lie outside the moov and moof boxes.
 //   wav, aiff
 //         the format chunk ("fmt " or COMM) and the sample data chunk
 //         ("data" or SSND); the RIFF or FORM size must match the file.
