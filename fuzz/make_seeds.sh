@@ -2,7 +2,8 @@
 # Regenerates the committed seed corpora of the fuzz targets: write blocks
 # from the documented examples and edge cases, pair texts from the codec's
 # rules, and the test fixtures for the file target (each prefixed with the
-# byte that picks its extension and the byte that picks the write block).
+# byte that picks its extension, the byte that picks the write block and
+# the byte that picks the write that fails, here none).
 # The fuzzers add what they find to copies of these in their own working
 # folders; the committed seeds stay small.
 set -eu
@@ -49,12 +50,26 @@ seed number_pair empty ''
 seed number_pair numbers '\377\377\377\177\000\000\000\200'
 
 index=0
-for extension in mp3 flac ogg opus m4a wav aiff wv; do
+for extension in mp3 flac ogg opus m4a wav aiff wv wma ape oga mp4; do
   for fixture in "$data"/*."$extension"; do
     name=$(basename "$fixture")
-    { printf "\\$(printf '%03o' "$index")\\000"; cat "$fixture"; } > "$corpus/tags/$name"
+    { printf "\\$(printf '%03o' "$index")\\000\\000"; cat "$fixture"; } > "$corpus/tags/$name"
   done
   index=$((index + 1))
+done
+# Saves whose k-th write fails, for each write of a save through a
+# temporary file (Opus: 10 writes) and of saves in place (M4A: 5, WavPack:
+# 2). The fuzzer rarely mutates the third byte of a large input, so the
+# failures start here.
+for spec in 3:silence.opus:10 4:silence.m4a:5 7:silence.wv:2; do
+  index=${spec%%:*} fixture=${spec#*:} writes=${spec##*:}
+  fixture=${fixture%:*}
+  write=1
+  while [ "$write" -le "$writes" ]; do
+    { printf "\\$(printf '%03o' "$index")\\000\\$(printf '%03o' "$write")"; cat "$data/$fixture"; } \
+      > "$corpus/tags/$fixture-fails-write-$write"
+    write=$((write + 1))
+  done
 done
 # An M4A whose chunk-offset table claims 16 777 217 entries in a box of
 # one: a save must refuse it rather than rewrite that many entries.

@@ -709,4 +709,142 @@ TEST(DamagedFiles, ValuesTooLongForTheirFormatAreRefused) {
   }
 }
 
+// The audio check on FLAC in Ogg and on a fragmented MP4 (read as .mp4 and
+// as .m4a), whose fixtures the write suites above do not take, and on
+// damage a decoder reads past. Each copy is changed as a save, right or
+// wrong, or damage could change it; every change to the audio must be
+// seen, as changed parts or as a broken container, and no other.
+enum class Seen { Same, Changed, Broken };
+
+// The big-endian number of width bytes at at.
+uint64_t NumberAt(const std::string& bytes, size_t at, size_t width) {
+  uint64_t value = 0;
+  for (size_t i = 0; i < width; ++i) value = value << 8 | static_cast<uint8_t>(bytes.at(at + i));
+  return value;
+}
+
+// Adds delta to the big-endian number of width bytes at at.
+void AddTo(std::string& bytes, size_t at, size_t width, int64_t delta) {
+  const uint64_t value = NumberAt(bytes, at, width) + static_cast<uint64_t>(delta);
+  for (size_t i = 0; i < width; ++i) bytes[at + width - 1 - i] = static_cast<char>(value >> (8 * i));
+}
+
+// Where each of the boxes of type lies, in file order (at its type).
+std::vector<size_t> Each(const std::string& bytes, const std::string& type) {
+  std::vector<size_t> found;
+  for (size_t at = bytes.find(type); at != std::string::npos; at = bytes.find(type, at + 1)) {
+    found.push_back(at);
+  }
+  return found;
+}
+
+// An 8-byte free box before the first fragment: everything after it moves
+// by 8. Its base offsets (12 bytes after a tfhd's type) move along in as
+// many fragments as given.
+void GrowTheMovie(std::string& bytes, size_t fragments_moved) {
+  bytes.insert(bytes.find("moof") - 4, std::string("\0\0\0\x08" "free", 8));
+  const std::vector<size_t> headers = Each(bytes, "tfhd");
+  for (size_t i = 0; i < fragments_moved && i < headers.size(); ++i) AddTo(bytes, headers[i] + 12, 8, 8);
+}
+
+TEST(AudioCheck, SeesEveryChangeToTheAudioAndNoOther) {
+  using Change = void (*)(std::string&);
+  struct Row {
+    const char* what;
+    const char* fixture;
+    const char* extension;
+    Change change;
+    Seen seen;
+  };
+  const Row rows[] = {
+      {"a frame byte", "silence.oga", "oga",
+       [](std::string& b) { b[b.find("\xff\xf8") + 5] ^= 1; orvell_test::FixOggChecksums(b); },
+       Seen::Changed},
+      {"a frame byte, the checksum left as it was", "silence.oga", "oga",
+       [](std::string& b) { b[b.find("\xff\xf8") + 5] ^= 1; }, Seen::Broken},
+      {"the stream header's sample rate", "silence.oga", "oga",
+       [](std::string& b) { AddTo(b, b.find("fLaC") + 18, 1, 1); orvell_test::FixOggChecksums(b); },
+       Seen::Changed},
+      {"the last page's granule position", "silence.oga", "oga",
+       [](std::string& b) { AddTo(b, Each(b, "OggS").back() + 6, 1, 1); orvell_test::FixOggChecksums(b); },
+       Seen::Changed},
+      {"the comment block's vendor text", "silence.oga", "oga",
+       [](std::string& b) { Overwrite(b, "ffmpeg", 0, "FFMPEG"); orvell_test::FixOggChecksums(b); },
+       Seen::Same},
+      {"a sample byte", "fragmented.mp4", "mp4",
+       [](std::string& b) { b[b.find("mdat") + 7] ^= 1; }, Seen::Changed},
+      {"a sample byte of the last fragment", "fragmented.mp4", "m4a",
+       [](std::string& b) { b[Each(b, "mdat").back() + 5] ^= 1; }, Seen::Changed},
+      {"the movie grows, every base offset moves", "fragmented.mp4", "mp4",
+       [](std::string& b) { GrowTheMovie(b, 5); }, Seen::Same},
+      {"the movie grows, every base offset moves (as m4a)", "fragmented.mp4", "m4a",
+       [](std::string& b) { GrowTheMovie(b, 5); }, Seen::Same},
+      {"the movie grows, the first base offset moves", "fragmented.mp4", "mp4",
+       [](std::string& b) { GrowTheMovie(b, 1); }, Seen::Changed},
+      {"the movie grows, the first base offset moves (as m4a)", "fragmented.mp4", "m4a",
+       [](std::string& b) { GrowTheMovie(b, 1); }, Seen::Changed},
+      {"the movie grows, no base offset moves", "fragmented.mp4", "mp4",
+       [](std::string& b) { GrowTheMovie(b, 0); }, Seen::Changed},
+      {"the last run's data offset", "fragmented.mp4", "mp4",
+       [](std::string& b) { AddTo(b, Each(b, "trun").back() + 12, 4, 2); }, Seen::Changed},
+      {"the first run's samples placed inside its own moof box", "fragmented.mp4", "mp4",
+       [](std::string& b) { AddTo(b, Each(b, "trun").front() + 12, 4, -100); }, Seen::Broken},
+      {"the tag's box renamed", "fragmented.mp4", "mp4",
+       [](std::string& b) { Overwrite(b, "udta", 0, "xdta"); }, Seen::Same},
+      {"the first fragment's box outgrows the file", "fragmented.mp4", "mp4",
+       [](std::string& b) { AddTo(b, b.find("moof") - 4, 4, 0x01000000); }, Seen::Changed},
+      // Filler before an ID3v2 tag makes it no less the file's tag, and
+      // the audio starts at the first frame.
+      {"filler bytes before the tag, and another title", "silence.mp3", "mp3",
+       [](std::string& b) { b.insert(0, 16, '\xff'); Overwrite(b, "Silence", 0, "Quieter"); },
+       Seen::Same},
+      // A decoder reads the boxes of a level up to one that does not fit;
+      // the movie, or the track, before it says where the samples lie.
+      {"junk in place of the box after the movie", "faststart.m4a", "m4a",
+       [](std::string& b) { Overwrite(b, "free", -4, std::string(8, '\x01')); }, Seen::Same},
+      {"junk in place of the movie's box after the track", "faststart.m4a", "m4a",
+       [](std::string& b) { Overwrite(b, "udta", -4, std::string(8, '\x01')); }, Seen::Same},
+      {"junk in place of the movie's box before the track", "faststart.m4a", "m4a",
+       [](std::string& b) { Overwrite(b, "mvhd", -4, std::string(8, '\x01')); }, Seen::Broken},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.what) + " in " + row.fixture + " as ." + row.extension);
+    const std::string original = ReadBytes(orvell_test::FixturePath(row.fixture));
+    const AudioParts audio = AudioPayload(original, row.extension);
+    std::string bytes = original;
+    row.change(bytes);
+    ASSERT_NE(bytes, original);
+    if (row.seen == Seen::Broken) {
+      EXPECT_THROW(AudioPayload(bytes, row.extension), std::runtime_error);
+      continue;
+    }
+    AudioParts after;
+    ASSERT_NO_THROW(after = AudioPayload(bytes, row.extension));
+    EXPECT_EQ(after == audio, row.seen == Seen::Same);
+  }
+
+  // What the readers find in the fixtures: every FLAC packet but the
+  // comment block, and in the fragmented file exactly what its mdat boxes
+  // hold, fragment by fragment.
+  const std::string flac = ReadBytes(orvell_test::FixturePath("silence.oga"));
+  const AudioParts packets = AudioPayload(flac, "oga");
+  ASSERT_EQ(packets.size(), 16u);  // the stream header, 14 frames, the granules
+  EXPECT_EQ(packets[0].first, "packet 0");
+  EXPECT_EQ(packets[0].second.compare(0, 5, "\x7f" "FLAC"), 0);
+  for (size_t i = 1; i < 15; ++i) {
+    EXPECT_EQ(packets[i].first, "packet " + std::to_string(i + 1));
+    EXPECT_EQ(packets[i].second.compare(0, 2, "\xff\xf8"), 0) << packets[i].first;
+  }
+  const std::string fragmented = ReadBytes(orvell_test::FixturePath("fragmented.mp4"));
+  const AudioParts samples = AudioPayload(fragmented, "mp4");
+  const std::vector<size_t> media = Each(fragmented, "mdat");
+  ASSERT_EQ(samples.size(), 4 + media.size());  // mdhd, stsd, stts, the movie's (no) samples
+  EXPECT_EQ(samples[3].second, "");
+  for (size_t i = 0; i < media.size(); ++i) {
+    const uint64_t size = NumberAt(fragmented, media[i] - 4, 4);
+    EXPECT_EQ(samples[4 + i].first, "fragment " + std::to_string(i + 1) + " track 1 samples");
+    EXPECT_TRUE(samples[4 + i].second == fragmented.substr(media[i] + 4, size - 8)) << samples[4 + i].first;
+  }
+}
+
 }  // namespace
