@@ -218,9 +218,11 @@ void ReadInParallel(const std::vector<std::string>& files, unsigned jobs,
       }
       done_now = done;
     }
+    // The bar first: a batch can hold hundreds of records, and their
+    // writes may wait on a slow reader of the output.
+    emitter.Show(done_now);
     const size_t first = emitted - batch.size();
     for (size_t k = 0; k < batch.size(); ++k) emitter.Emit(first + k, batch[k].record, batch[k].error);
-    emitter.Show(done_now);
   }
   for (std::thread& thread : threads) thread.join();
 }
