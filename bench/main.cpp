@@ -11,7 +11,7 @@
 //   orvell_bench --syscalls                 under strace -f -s 256 -o LOG: the
 //                read cases, marked in the log
 //   orvell_bench --syscall-report=LOG       their system calls and bytes read
-//   orvell_bench --cold-cache[=PASSES]      passes over the library (5 by
+//   orvell_bench --cold-cache[=PASSES]      passes over the library (9 by
 //                default), each reader in turn, the page cache dropped
 //                before each (root only)
 // With --library=DIR, the files under DIR (bench/make_library.sh) are read
@@ -76,7 +76,7 @@ Options TakeOptions(int& argc, char** argv) {
     } else if (arg == "--syscalls") {
       options.syscalls = true;
     } else if (arg == "--cold-cache" || arg.rfind("--cold-cache=", 0) == 0) {
-      options.cold_passes = arg == "--cold-cache" ? 5 : std::max(1, std::stoi(arg.substr(13)));
+      options.cold_passes = arg == "--cold-cache" ? 9 : std::max(1, std::stoi(arg.substr(13)));
     } else {
       argv[kept++] = argv[i];
     }
