@@ -434,17 +434,20 @@ TEST(OverlayStream, EveryReadGivesWhatTagLibsOwnStreamGives) {
   EXPECT_GT(not_opened, 10);
 
   // And the second library did read through TagLib's stream, a little at a
-  // time, where the library reads a small file at once.
+  // time, where the library reads a small file at once (three reads each,
+  // after one that leaves out what a first call does).
   const std::string flac = dir.Copy("silence.flac");
-  char block[kBuffer];
-  long before = ReadCalls();
-  ASSERT_GT(OV_ReadTags(flac.c_str(), block, kBuffer), 0);
-  const long ours = ReadCalls() - before;
-  const auto read_tags = reinterpret_cast<orvell_test::TextGetterFn>(dlsym(library, "OV_ReadTags"));
-  before = ReadCalls();
-  ASSERT_GT(read_tags(flac.c_str(), block, kBuffer), 0);
-  EXPECT_LE(ours, 2);
-  EXPECT_GT(ReadCalls() - before, 5);
+  const auto read_calls = [&](orvell_test::TextGetterFn read_tags) {
+    char block[kBuffer];
+    read_tags(flac.c_str(), block, kBuffer);
+    const long before = ReadCalls();
+    for (int i = 0; i < 3; ++i) EXPECT_GT(read_tags(flac.c_str(), block, kBuffer), 0);
+    return ReadCalls() - before;
+  };
+  const long ours = read_calls(OV_ReadTags);
+  const long theirs =
+      read_calls(reinterpret_cast<orvell_test::TextGetterFn>(dlsym(library, "OV_ReadTags")));
+  EXPECT_GE(theirs - ours, 20) << "read calls: " << ours << " and " << theirs;
   dlclose(library);
 }
 
