@@ -1,5 +1,7 @@
 #include "cases.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 
@@ -99,6 +101,12 @@ void Setters(const char* path, const TagValues& v) {
   if (saved != 13) throw std::runtime_error(std::string("a setter failed on ") + path);
 }
 
+// One read buffer for all read cases; the benchmarks run one at a time.
+char* ReadBuffer() {
+  static std::vector<char> buffer(kReadBuffer);
+  return buffer.data();
+}
+
 void ReadBulkOnce(const char* path, char* buffer) {
   const int32_t n = OV_ReadTags(path, buffer, kReadBuffer);
   if (n < 0) throw std::runtime_error(std::string("OV_ReadTags failed on ") + path);
@@ -112,15 +120,27 @@ void ReadDirectOnce(const char* path) {
   benchmark::ClobberMemory();
 }
 
+std::function<int64_t()> SizeOf(const std::string& path) {
+  const auto size = static_cast<int64_t>(std::filesystem::file_size(path));
+  return [size] { return size; };
+}
+
 void AddFileCases(const Subject& s, char* buffer, const std::string& block,
                   const TagValues& written, std::vector<Case>& cases) {
   const auto add = [&](const std::string& group, const std::string& variant,
                        std::function<void()> once) {
-    cases.push_back({group, variant, s.format, true, std::move(once)});
+    cases.push_back({group, variant, s.format, true, std::move(once), nullptr});
+  };
+  // A read of path by OV_ReadTags and by TagLib directly.
+  const auto add_reads = [&](const std::string& group, const std::string& path) {
+    const char* p = path.c_str();
+    add(group, "OV_ReadTags", [=] { ReadBulkOnce(p, buffer); });
+    cases.back().next_file_size = SizeOf(path);
+    add(group, "TagLib", [=] { ReadDirectOnce(p); });
+    cases.back().next_file_size = SizeOf(path);
   };
   const char* tagged = s.tagged.c_str();
-  add("read", "OV_ReadTags", [=] { ReadBulkOnce(tagged, buffer); });
-  add("read", "TagLib", [=] { ReadDirectOnce(tagged); });
+  add_reads("read", s.tagged);
   add("read", "17_getters", [=] { Getters(tagged); });
 
   const char* bulk = s.write_bulk.c_str();
@@ -136,12 +156,48 @@ void AddFileCases(const Subject& s, char* buffer, const std::string& block,
   add("write", "TagLib", [=, &written] { WriteDirect(direct, written); });
   add("write", "13_setters", [=, &written] { Setters(setters, written); });
 
-  const char* comment = s.long_comment.c_str();
-  add("comment10k", "OV_ReadTags", [=] { ReadBulkOnce(comment, buffer); });
-  add("comment10k", "TagLib", [=] { ReadDirectOnce(comment); });
-  const char* many = s.many_fields.c_str();
-  add("many_fields", "OV_ReadTags", [=] { ReadBulkOnce(many, buffer); });
-  add("many_fields", "TagLib", [=] { ReadDirectOnce(many); });
+  add_reads("comment10k", s.long_comment);
+  add_reads("many_fields", s.many_fields);
+}
+
+// The files of one format of the library (or all of them) read in turn,
+// one per call, by each reader.
+void AddLibraryCases(const std::string& subject, std::vector<const LibraryFile*> files,
+                     std::vector<Case>& cases) {
+  for (const std::string variant : {"OV_ReadTags", "TagLib"}) {
+    // Where the case is in its turn, shared by once() and next_file_size().
+    auto turn = std::make_shared<size_t>(0);
+    auto list = std::make_shared<const std::vector<const LibraryFile*>>(files);
+    std::function<void()> once;
+    if (variant == "OV_ReadTags") {
+      once = [turn, list] { ReadBulkOnce((*list)[(*turn)++ % list->size()]->path.c_str(), ReadBuffer()); };
+    } else {
+      once = [turn, list] { ReadDirectOnce((*list)[(*turn)++ % list->size()]->path.c_str()); };
+    }
+    cases.push_back({"library", variant, subject, true, std::move(once),
+                     [turn, list] { return (*list)[*turn % list->size()]->size; }});
+  }
+}
+
+void AddLibraryCases(const std::vector<LibraryFile>& library, std::vector<Case>& cases) {
+  if (library.empty()) return;
+  std::vector<std::string> formats;
+  for (const LibraryFile& f : library) {
+    if (std::find(formats.begin(), formats.end(), f.format) == formats.end()) {
+      formats.push_back(f.format);
+    }
+    ExpectSameRead(f.path);
+  }
+  for (const std::string& format : formats) {
+    std::vector<const LibraryFile*> files;
+    for (const LibraryFile& f : library) {
+      if (f.format == format) files.push_back(&f);
+    }
+    AddLibraryCases(format, files, cases);
+  }
+  std::vector<const LibraryFile*> all;
+  for (const LibraryFile& f : library) all.push_back(&f);
+  AddLibraryCases("all", all, cases);
 }
 
 // What each write case leaves must be the same, and what was asked for.
@@ -159,7 +215,7 @@ void ExpectSameWrites(const Subject& s, const std::vector<Case>& cases) {
 void AddCodecCases(const std::string& block, std::vector<Case>& cases) {
   const auto add = [&](const std::string& group, const std::string& variant,
                        const std::string& subject, std::function<void()> once) {
-    cases.push_back({group, variant, subject, false, std::move(once)});
+    cases.push_back({group, variant, subject, false, std::move(once), nullptr});
   };
   // Kept alive by the closures that use them.
   auto pair = std::make_shared<const TagLib::String>("3/12", TagLib::String::Latin1);
@@ -200,21 +256,43 @@ void AddCodecCases(const std::string& block, std::vector<Case>& cases) {
 
 }  // namespace
 
-std::vector<Case> MakeCases(const Subjects& subjects) {
-  // One read buffer for all read cases; the benchmarks run one at a time.
-  static std::vector<char> buffer(kReadBuffer);
+std::vector<LibraryFile> ListLibrary(const std::string& directory) {
+  namespace fs = std::filesystem;
+  std::vector<LibraryFile> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(directory)) {
+    if (!entry.is_regular_file()) continue;
+    const std::string extension = entry.path().extension().string();
+    files.push_back({entry.path().string(), extension.empty() ? "" : extension.substr(1),
+                     static_cast<int64_t>(entry.file_size())});
+  }
+  Expect(!files.empty(), "no file in the library " + directory);
+  std::sort(files.begin(), files.end(),
+            [](const LibraryFile& a, const LibraryFile& b) { return a.path < b.path; });
+  return files;
+}
+
+std::vector<Case> MakeCases(const Subjects& subjects, const std::vector<LibraryFile>& library) {
   static const TagValues written = WrittenValues();
   static const std::string block = WriteBlockOf(written);
 
   std::vector<Case> cases;
   for (const Subject& s : subjects.all()) {
-    AddFileCases(s, buffer.data(), block, written, cases);
+    AddFileCases(s, ReadBuffer(), block, written, cases);
     for (const std::string& path : {s.tagged, s.long_comment, s.many_fields}) ExpectSameRead(path);
     ExpectSameWrites(s, cases);
     ExpectSameRead(s.write_bulk);
   }
+  AddLibraryCases(library, cases);
   AddCodecCases(block, cases);
   return cases;
+}
+
+void ReadOnce(const std::string& variant, const char* path) {
+  if (variant == "OV_ReadTags") {
+    ReadBulkOnce(path, ReadBuffer());
+  } else {
+    ReadDirectOnce(path);
+  }
 }
 
 }  // namespace orvell_bench

@@ -8,7 +8,19 @@
 //                --collect-atstart=no: one dump per case whose name holds
 //                TEXT, counted calls only
 //   orvell_bench --instruction-report=DIR   the ratios of the dumps in DIR
+//   orvell_bench --syscalls                 under strace -f -s 256 -o LOG: the
+//                read cases, marked in the log
+//   orvell_bench --syscall-report=LOG       their system calls and bytes read
+//   orvell_bench --cold-cache[=PASSES]      passes over the library (9 by
+//                default), each reader in turn, the page cache dropped
+//                before each (root only)
+// With --library=DIR, the files under DIR (bench/make_library.sh) are read
+// one after another, per format and all together, by cases of their own.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -33,7 +45,19 @@ struct Options {
   bool instructions = false;
   std::string filter;      // --instructions=TEXT
   std::string report_dir;  // --instruction-report=DIR
+  std::string library;     // --library=DIR
+  bool syscalls = false;
+  std::string strace_log;  // --syscall-report=LOG
+  int cold_passes = 0;     // --cold-cache[=PASSES]
 };
+
+// The value of "--name=value" in arg, when arg is that option.
+bool ValueOf(const std::string& arg, const char* name, std::string& value) {
+  const std::string prefix = std::string(name) + "=";
+  if (arg.rfind(prefix, 0) != 0) return false;
+  value = arg.substr(prefix.size());
+  return true;
+}
 
 // Takes this program's own options out of argv, leaving Google Benchmark's.
 Options TakeOptions(int& argc, char** argv) {
@@ -46,8 +70,13 @@ Options TakeOptions(int& argc, char** argv) {
     } else if (arg == "--instructions" || arg.rfind("--instructions=", 0) == 0) {
       options.instructions = true;
       if (arg.size() > std::strlen("--instructions=")) options.filter = arg.substr(15);
-    } else if (arg.rfind("--instruction-report=", 0) == 0) {
-      options.report_dir = arg.substr(21);
+    } else if (ValueOf(arg, "--instruction-report", options.report_dir) ||
+               ValueOf(arg, "--library", options.library) ||
+               ValueOf(arg, "--syscall-report", options.strace_log)) {
+    } else if (arg == "--syscalls") {
+      options.syscalls = true;
+    } else if (arg == "--cold-cache" || arg.rfind("--cold-cache=", 0) == 0) {
+      options.cold_passes = arg == "--cold-cache" ? 9 : std::max(1, std::stoi(arg.substr(13)));
     } else {
       argv[kept++] = argv[i];
     }
@@ -112,7 +141,9 @@ int CountInstructions(const std::vector<Case>& cases, const std::string& filter)
   }
   for (const Case& c : cases) {
     if (c.name().find(filter) == std::string::npos) continue;
-    const long calls = c.file ? 10 : 1000;
+    // A library case reads another file at each call: enough of them to
+    // stand for the format.
+    const long calls = c.group == "library" ? 100 : c.file ? 10 : 1000;
     c.once();  // warm: lazy binding, TagLib's first-use tables, the page cache
     c.once();
     CALLGRIND_TOGGLE_COLLECT;
@@ -130,10 +161,88 @@ int CountInstructions(const std::vector<Case>& cases, const std::string& filter)
 #endif
 }
 
+// Writes text where strace shows it and nothing else sees it: to a
+// descriptor that is never open.
+void Mark(const std::string& text) {
+  if (write(-1, text.data(), text.size()) >= 0) std::cerr << "orvell_bench: marker written\n";
+}
+
+// The read cases, each `calls` times between two marks, after two calls
+// that warm it up.
+int MarkSystemCalls(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    if (!c.next_file_size) continue;
+    const long calls = c.group == "library" ? 100 : 10;
+    c.once();
+    c.once();
+    int64_t file_bytes = 0;
+    Mark(TraceBegin(c, calls));
+    for (long i = 0; i < calls; ++i) {
+      file_bytes += c.next_file_size();
+      c.once();
+    }
+    Mark(TraceEnd(file_bytes));
+  }
+  return 0;
+}
+
+// Empties the page cache, after writing back what is dirty; false when the
+// process may not (it takes root).
+bool DropPageCache() {
+  sync();
+  const int descriptor = open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+  if (descriptor < 0) return false;
+  const bool done = write(descriptor, "3", 1) == 1;
+  close(descriptor);
+  return done;
+}
+
+// Passes over the whole library, the readers taking turns, each after the
+// page cache was dropped; the time of each file counts for its format.
+int MeasureColdCache(const std::vector<LibraryFile>& library, int passes) {
+  using Clock = std::chrono::steady_clock;
+  ColdRuns runs;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int turn = 0; turn < 2; ++turn) {
+      // Which reader goes first alternates from pass to pass.
+      const std::string variant = (pass + turn) % 2 == 0 ? "OV_ReadTags" : "TagLib";
+      if (!DropPageCache()) {
+        std::cout << "\n== The library with a cold page cache: not measured, this process may "
+                     "not drop the page cache (/proc/sys/vm/drop_caches takes root)\n";
+        return 0;
+      }
+      std::map<std::string, double> seconds;
+      for (const LibraryFile& file : library) {
+        const auto start = Clock::now();
+        ReadOnce(variant, file.path.c_str());
+        const double s = std::chrono::duration<double>(Clock::now() - start).count();
+        seconds[file.format] += s;
+        seconds["all"] += s;
+      }
+      for (const auto& [format, s] : seconds) runs[variant][format].push_back(s);
+    }
+  }
+  PrintColdCache(runs, std::cout);
+  return 0;
+}
+
 int Run(int argc, char** argv) {
   const Options options = TakeOptions(argc, argv);
+  if (!options.strace_log.empty()) {
+    PrintSystemCalls(LoadStraceLog(options.strace_log), std::cout);
+    return 0;
+  }
+  const std::vector<LibraryFile> library =
+      options.library.empty() ? std::vector<LibraryFile>() : ListLibrary(options.library);
+  if (options.cold_passes > 0) {
+    if (library.empty()) {
+      std::cerr << "orvell_bench: --cold-cache reads the library of --library=DIR\n";
+      return 2;
+    }
+    return MeasureColdCache(library, options.cold_passes);
+  }
   const Subjects subjects;
-  const std::vector<Case> cases = MakeCases(subjects);
+  const std::vector<Case> cases = MakeCases(subjects, library);
 
   std::cout << "Properties of the many-field tags:";
   for (const Subject& s : subjects.all()) std::cout << " " << s.format << " " << s.many_fields_count;
@@ -144,6 +253,7 @@ int Run(int argc, char** argv) {
     return 0;
   }
   if (options.instructions) return CountInstructions(cases, options.filter);
+  if (options.syscalls) return MarkSystemCalls(cases);
 
   for (const Case& c : cases) {
     auto* b = benchmark::RegisterBenchmark(c.name().c_str(), [&c](benchmark::State& state) {

@@ -2,8 +2,12 @@
 // of each family for files that do not open or lack a tag, a failed save,
 // an exception inside TagLib, the hand-off of text into caller buffers,
 // and the stream every file is read and written through.
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -12,12 +16,14 @@
 #include <taglib/tfilestream.h>
 
 #include "frame/frame.h"
+#include "frame/taglib_seam.h"
 #include "frame/text.h"
 #include "io/file_source.h"
 #include "io/overlay_stream.h"
 #include "orvell.h"
 #include "support/exports_table.h"
 #include "support/fake_file.h"
+#include "support/taglib_direct.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -230,13 +236,31 @@ namespace stream {
 // the same bytes read, the same position and length after every call,
 // the same content at the end. Random calls (seek first, as TagLib does
 // before it reads or writes) on the same file, both ways; Orvell's writes
-// stay in memory, TagLib's go to a copy of the file.
-TEST(OverlayStream, BehavesAsTagLibsFileStream) {
+// stay in memory, TagLib's go to a copy of the file. A small file, and a
+// file longer than what a call keeps of it, read in pieces long enough to
+// go past the cache.
+struct StreamCase {
+  const char* name;
+  size_t size;       // 0: silence.ogg as it is; else random bytes
+  size_t max_read;
+  int rounds;
+};
+
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.name; }
+
+class StreamFidelity : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(StreamFidelity, BehavesAsTagLibsFileStream) {
+  const StreamCase& c = GetParam();
   TempDir dir;
   std::mt19937 random(20261208);
-  const std::string original = orvell_test::ReadBytes(orvell_test::FixturePath("silence.ogg"));
   auto any = [&](size_t n) { return static_cast<long>(std::uniform_int_distribution<size_t>(0, n)(random)); };
-  for (int round = 0; round < 40; ++round) {
+  std::string original = orvell_test::ReadBytes(orvell_test::FixturePath("silence.ogg"));
+  if (c.size > 0) {
+    original.resize(c.size);
+    for (char& byte : original) byte = static_cast<char>(random());
+  }
+  for (int round = 0; round < c.rounds; ++round) {
     const std::string theirs_path = dir.File("theirs.ogg");
     const std::string ours_path = dir.File("ours.ogg");
     orvell_test::WriteBytes(theirs_path, original);
@@ -259,10 +283,10 @@ TEST(OverlayStream, BehavesAsTagLibsFileStream) {
           break;
         }
         case 1: {
-          const unsigned long length = static_cast<unsigned long>(any(6000));
+          const unsigned long length = static_cast<unsigned long>(any(c.max_read));
           theirs.seek(at);
           ours.seek(at);
-          ASSERT_EQ(ours.readBlock(length), theirs.readBlock(length));
+          ASSERT_TRUE(ours.readBlock(length) == theirs.readBlock(length));
           break;
         }
         case 2:
@@ -305,6 +329,126 @@ TEST(OverlayStream, BehavesAsTagLibsFileStream) {
     // The file under Orvell's stream was never touched.
     EXPECT_TRUE(orvell_test::ReadBytes(ours_path) == original);
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, StreamFidelity,
+    ::testing::Values(StreamCase{"small", 0, 6000, 40}, StreamCase{"long", 5 << 20, 600000, 6}),
+    [](const ::testing::TestParamInfo<StreamCase>& p) { return std::string(p.param.name); });
+
+// The files the two libraries are compared on: every file in tests/data;
+// each audio fixture tagged (a long comment, numbers, extended fields),
+// then cut short and with bytes overwritten at places spread through it;
+// and the seed files of the tags fuzzer.
+std::vector<std::string> ComparedFiles(const TempDir& dir) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(ORVELL_TEST_DATA_DIR)) {
+    if (entry.path().extension() != ".sh") files.push_back(dir.Copy(entry.path().filename()));
+  }
+  std::mt19937 random(18);
+  for (const std::string& fixture : orvell_test::AudioFixtures()) {
+    const std::string tagged = dir.Copy(fixture, "tagged-" + fixture);
+    orvell_test::Edit(tagged, [](TagLib::FileRef& ref) {
+      TagLib::PropertyMap map = orvell::ReadProperties(ref);
+      const std::pair<const char*, std::string> values[] = {
+          {"TITLE", "Blue in Green"}, {"ARTIST", "Ærø Trio"}, {"ALBUMARTIST", "Orvell Quartet"},
+          {"COMPOSER", "Bill Evans"}, {"TRACKNUMBER", "3/12"}, {"DISCNUMBER", "1/2"},
+          {"DATE", "1959"}, {"COMMENT", std::string(3000, 'c')}};
+      for (const auto& [key, value] : values) {
+        map.replace(key, TagLib::StringList(TagLib::String(value, TagLib::String::UTF8)));
+      }
+      orvell::WriteProperties(ref, map);
+    });
+    files.push_back(tagged);
+    const std::string bytes = orvell_test::ReadBytes(tagged);
+    for (int k = 1; k <= 4; ++k) {
+      const std::string cut = dir.File("cut" + std::to_string(k) + "-" + fixture);
+      orvell_test::WriteBytes(cut, bytes.substr(0, bytes.size() * static_cast<size_t>(k) / 5));
+      files.push_back(cut);
+      std::string damaged = bytes;
+      const size_t at = std::uniform_int_distribution<size_t>(0, bytes.size() - 8)(random);
+      for (size_t i = at; i < at + 8; ++i) damaged[i] = static_cast<char>(random());
+      files.push_back(dir.File("damaged" + std::to_string(k) + "-" + fixture));
+      orvell_test::WriteBytes(files.back(), damaged);
+    }
+  }
+  // The first byte of a seed picks the extension, the second the fuzzer's
+  // write; the rest is the file.
+  const char* const extensions[] = {"mp3", "flac", "ogg", "opus", "m4a", "wav", "aiff", "wv"};
+  for (const auto& entry : fs::directory_iterator(ORVELL_TAGS_CORPUS_DIR)) {
+    const std::string seed = orvell_test::ReadBytes(entry.path().string());
+    if (seed.size() < 2) continue;
+    files.push_back(dir.File("seed-" + entry.path().stem().string() + "." +
+                             extensions[static_cast<unsigned char>(seed[0]) % 8]));
+    orvell_test::WriteBytes(files.back(), seed.substr(2));
+  }
+  return files;
+}
+
+// Read calls made by this process so far.
+long ReadCalls() {
+  std::ifstream io("/proc/self/io");
+  for (std::string key; io >> key;) {
+    long value = 0;
+    io >> value;
+    if (key == "syscr:") return value;
+  }
+  return -1;
+}
+
+// Every read export of the library gives, on every compared file, exactly
+// what it gives when TagLib reads the file through its own file stream
+// (the same library built with that open, liborvell_file_stream.so): the
+// same result and the same bytes in the buffer.
+TEST(OverlayStream, EveryReadGivesWhatTagLibsOwnStreamGives) {
+  void* library = dlopen(ORVELL_FILE_STREAM_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  TempDir dir;
+  const std::vector<std::string> files = ComparedFiles(dir);
+  constexpr int32_t kBuffer = 16 * 1024;
+  int opened = 0;
+  int not_opened = 0;
+  for (const ExportCase& e : AllExports()) {
+    if (e.writes) continue;
+    void* theirs = dlsym(library, e.name);
+    ASSERT_NE(theirs, nullptr) << e.name;
+    for (const std::string& path : files) {
+      SCOPED_TRACE(std::string(e.name) + " on " + path);
+      if (e.shape == Shape::NumberGetter) {
+        ASSERT_EQ(e.number_getter(path.c_str()),
+                  reinterpret_cast<orvell_test::NumberGetterFn>(theirs)(path.c_str()));
+        continue;
+      }
+      std::string ours_buffer(kBuffer, 'x');
+      std::string theirs_buffer(kBuffer, 'x');
+      const int32_t result = e.text_getter(path.c_str(), ours_buffer.data(), kBuffer);
+      ASSERT_EQ(result, reinterpret_cast<orvell_test::TextGetterFn>(theirs)(
+                            path.c_str(), theirs_buffer.data(), kBuffer));
+      ASSERT_TRUE(ours_buffer == theirs_buffer);
+      if (e.shape == Shape::BulkRead) ++(result >= 0 ? opened : not_opened);
+    }
+  }
+  // Files of every kind were compared: whole, damaged, refused.
+  EXPECT_GT(opened, 60);
+  EXPECT_GT(not_opened, 10);
+
+  // And the second library did read through TagLib's stream, a little at a
+  // time, where the library reads a small file at once (three reads each,
+  // after one that leaves out what a first call does).
+  const std::string flac = dir.Copy("silence.flac");
+  const auto read_calls = [&](orvell_test::TextGetterFn read_tags) {
+    char block[kBuffer];
+    read_tags(flac.c_str(), block, kBuffer);
+    const long before = ReadCalls();
+    for (int i = 0; i < 3; ++i) EXPECT_GT(read_tags(flac.c_str(), block, kBuffer), 0);
+    return ReadCalls() - before;
+  };
+  const long ours = read_calls(OV_ReadTags);
+  const long theirs =
+      read_calls(reinterpret_cast<orvell_test::TextGetterFn>(dlsym(library, "OV_ReadTags")));
+  EXPECT_GE(theirs - ours, 20) << "read calls: " << ours << " and " << theirs;
+  dlclose(library);
 }
 
 // A save that never ends, writing on and on, is stopped at the limit: the

@@ -1,24 +1,10 @@
 #include "frame/frame.h"
 
 #include "frame/taglib_seam.h"
-#include "io/nesting.h"
 
 namespace orvell {
 
-namespace {
-
-// TagLib's file over stream, or none when the file did not open or nests
-// deeper than TagLib's parsers can follow without running out of stack.
-TagLib::FileRef Open(io::FileSource& source, io::OverlayStream& stream) {
-  if (!source.IsOpen() || io::NestsTooDeep(stream)) return TagLib::FileRef();
-  // Opening a file may already read TagLib's shared tables.
-  BuildSharedTables();
-  return TagLib::FileRef(&stream, true, TagLib::AudioProperties::Average);
-}
-
-}  // namespace
-
-OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(Open(source_, stream_)) {}
+OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(OpenTagLibFile(source_, stream_)) {}
 
 bool OpenFile::Save(size_t input_bytes, GenericFields written) {
   io::Written check{input_bytes};

@@ -51,6 +51,13 @@ int32_t Guard(Body&& body) noexcept {
   }
 }
 
+// TagLib's file over stream, or none when the file did not open or nests
+// deeper than TagLib's parsers can follow without running out of stack.
+// In a source file of its own (frame/open.cpp), so that the tests can
+// build the library once more with TagLib reading through its own file
+// stream instead, and compare every read.
+TagLib::FileRef OpenTagLibFile(io::FileSource& source, io::OverlayStream& stream);
+
 // One audio file, opened the way every export opens it: audio properties
 // read at the Average level, through Orvell's own stream over the file, so
 // that TagLib's writes stay in memory until a save has checked them.

@@ -354,7 +354,7 @@ bool Commit(OverlayStream& stream, Container container, const std::optional<Audi
     }
   }
 
-  std::unique_ptr<char, decltype(&free)> resolved(realpath(source.Path().c_str(), nullptr), &free);
+  std::unique_ptr<char, decltype(&free)> resolved(realpath(source.Path(), nullptr), &free);
   if (!resolved) return false;
   bool unavailable = source.Facts().links > 1;
   if (!unavailable && Replace(stream, resolved.get(), unavailable)) return true;

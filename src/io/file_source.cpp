@@ -13,13 +13,19 @@ namespace orvell::io {
 namespace {
 
 // TagLib reads a file in pieces of a few bytes to a few kilobytes, seeking
-// back and forth; blocks of kBlockSize serve most files with one read.
-// Enough for the places TagLib visits in one call (the start of the file,
-// its end, a tag in between) while a walk through a long file stays small.
-constexpr size_t kMaxBlocks = 16;
+// back and forth, and visits a few places in one call: the start of the
+// file, its end, a tag in between. What was read is kept for the whole
+// call, up to this many bytes; only a walk through a long file (the boxes
+// of a fragmented MP4, the junk before the first MPEG frame of a damaged
+// file) holds more, and then what was used longest ago makes room, so
+// that the memory a call takes stays bounded.
+constexpr int64_t kMaxHeld = 4 * 1024 * 1024;
 // Reads this long (a large picture, say) go straight to the caller's
-// memory instead of through the blocks.
-constexpr size_t kDirectRead = 4 * 64 * 1024;
+// memory instead of through the cache, but for the bytes already held and
+// the blocks the read begins and ends in.
+constexpr size_t kDirectRead = 256 * 1024;
+// How far a read that follows on from the last one may reach ahead.
+constexpr int64_t kMaxSequel = 256 * 1024;
 
 // Never wait on the file, never take it as a controlling terminal.
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
@@ -67,7 +73,7 @@ int FileSource::WriteDescriptor() {
   if (write_descriptor_ != -2) return write_descriptor_;
   write_descriptor_ = -1;
   if (descriptor_ < 0) return -1;
-  const int descriptor = open(path_.c_str(), O_WRONLY | kOpenFlags);
+  const int descriptor = open(path_, O_WRONLY | kOpenFlags);
   if (descriptor < 0) return -1;
   struct stat opened;
   if (fstat(descriptor, &opened) != 0 || opened.st_dev != facts_.device ||
@@ -87,15 +93,32 @@ bool FileSource::Reaches(int64_t position) const {
 size_t FileSource::ReadAt(int64_t position, size_t size, char* out) {
   if (descriptor_ < 0 || position < 0 || position >= size_) return 0;
   size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), size_ - position));
-  if (size >= kDirectRead) return ReadFully(descriptor_, position, size, out);
+  const bool direct = size >= kDirectRead;
+  const int64_t end = position + static_cast<int64_t>(size);
   size_t copied = 0;
   while (copied < size) {
     const int64_t at = position + static_cast<int64_t>(copied);
-    const Block& block = Fetch(at / kBlockSize);
-    const int64_t offset = at - block.index * kBlockSize;
-    if (offset >= block.length) break;  // the file ended early, or a read failed
-    const size_t n = std::min(size - copied, static_cast<size_t>(block.length - offset));
-    CopyBytes(out + copied, block.bytes + offset, n);
+    Extent* extent = Holding(at);
+    if (extent == nullptr && direct) {
+      // The whole blocks from at on (the last one of the file too), up to
+      // what is held, in one read.
+      int64_t stop = end == size_ ? end : end / kBlockSize * kBlockSize;
+      for (const Extent& e : extents_) {
+        if (e.start > at) stop = std::min(stop, e.start);
+      }
+      if (at % kBlockSize == 0 && stop > at) {
+        const size_t wanted = static_cast<size_t>(stop - at);
+        const size_t got = ReadFully(descriptor_, at, wanted, out + copied);
+        copied += got;
+        if (got < wanted) break;  // the file ended early, or a read failed
+        continue;
+      }
+    }
+    if (extent == nullptr) extent = Load(at, direct ? at + 1 : end);
+    if (extent == nullptr) break;  // the file ended early, or a read failed
+    extent->used = ++clock_;
+    const size_t n = static_cast<size_t>(std::min(end, extent->End()) - at);
+    CopyBytes(out + copied, extent->bytes + (at - extent->start), n);
     copied += n;
   }
   return copied;
@@ -104,40 +127,75 @@ size_t FileSource::ReadAt(int64_t position, size_t size, char* out) {
 const char* FileSource::Peek(int64_t position, size_t size, size_t& available) {
   available = 0;
   if (descriptor_ < 0 || position < 0 || position >= size_) return nullptr;
-  const Block& block = Fetch(position / kBlockSize);
-  const int64_t offset = position - block.index * kBlockSize;
-  if (offset >= block.length) return nullptr;
-  available = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), block.length - offset));
-  return block.bytes + offset;
+  Extent* extent = Holding(position);
+  if (extent == nullptr) {
+    extent = Load(position, position + static_cast<int64_t>(std::min(size, kDirectRead)));
+  }
+  if (extent == nullptr) return nullptr;
+  extent->used = ++clock_;
+  available = static_cast<size_t>(
+      std::min<int64_t>(static_cast<int64_t>(size), extent->End() - position));
+  return extent->bytes + (position - extent->start);
 }
 
-const FileSource::Block& FileSource::Fetch(int64_t index) {
-  ++clock_;
-  for (Block& block : blocks_) {
-    if (block.index == index) {
-      block.used = clock_;
-      return block;
+FileSource::Extent* FileSource::Holding(int64_t position) {
+  const auto holds = [position](const Extent& e) { return e.start <= position && position < e.End(); };
+  if (last_ < extents_.size() && holds(extents_[last_])) return &extents_[last_];
+  for (size_t i = 0; i < extents_.size(); ++i) {
+    if (holds(extents_[i])) {
+      last_ = i;
+      return &extents_[i];
     }
   }
-  Block* slot = nullptr;
-  if (blocks_.size() < kMaxBlocks) {
-    slot = &blocks_.emplace_back();
-    if (blocks_.size() == 1) {
-      slot->bytes = first_block_;
-    } else {
-      slot->owned.reset(new char[kBlockSize]);
-      slot->bytes = slot->owned.get();
-    }
-  } else {
-    slot = &*std::min_element(blocks_.begin(), blocks_.end(),
-                              [](const Block& a, const Block& b) { return a.used < b.used; });
+  return nullptr;
+}
+
+FileSource::Extent* FileSource::Load(int64_t position, int64_t end) {
+  int64_t start = position / kBlockSize * kBlockSize;
+  int64_t stop = (end + kBlockSize - 1) / kBlockSize * kBlockSize;
+  // A read that goes on where the last one ended goes twice as far: TagLib
+  // reads a long tag of an Ogg file a page of a few kilobytes at a time.
+  if (start == last_read_end_) stop = std::max(stop, start + std::min(2 * last_read_, kMaxSequel));
+  stop = std::min(stop, size_);
+  // Short of the bytes held on either side (an extent a failed read cut
+  // short may end inside a block).
+  for (const Extent& e : extents_) {
+    if (e.start <= position) start = std::max(start, e.End());
+    if (e.start > position) stop = std::min(stop, e.start);
   }
-  const int64_t start = index * kBlockSize;
-  const size_t wanted = static_cast<size_t>(std::min(kBlockSize, size_ - start));
-  slot->index = index;
-  slot->used = clock_;
-  slot->length = static_cast<int64_t>(ReadFully(descriptor_, start, wanted, slot->bytes));
-  return *slot;
+  std::unique_ptr<char[]> owned;
+  char* bytes = Allocate(stop - start, owned);
+  const size_t got = ReadFully(descriptor_, start, static_cast<size_t>(stop - start), bytes);
+  if (start + static_cast<int64_t>(got) <= position) {
+    if (owned == nullptr) first_block_used_ = false;
+    return nullptr;
+  }
+  last_read_end_ = start + static_cast<int64_t>(got);
+  last_read_ = static_cast<int64_t>(got);
+  Extent& extent = extents_.emplace_back();
+  extent.start = start;
+  extent.length = static_cast<int64_t>(got);
+  extent.bytes = bytes;
+  extent.owned = std::move(owned);
+  held_ += extent.length;
+  last_ = extents_.size() - 1;
+  return &extent;
+}
+
+char* FileSource::Allocate(int64_t length, std::unique_ptr<char[]>& owned) {
+  while (!extents_.empty() && held_ + length > kMaxHeld) {
+    auto oldest = std::min_element(extents_.begin(), extents_.end(),
+                                   [](const Extent& a, const Extent& b) { return a.used < b.used; });
+    held_ -= oldest->length;
+    if (oldest->owned == nullptr) first_block_used_ = false;
+    extents_.erase(oldest);
+  }
+  if (!first_block_used_ && length <= kBlockSize) {
+    first_block_used_ = true;
+    return first_block_;
+  }
+  owned.reset(new char[static_cast<size_t>(length)]);
+  return owned.get();
 }
 
 }  // namespace orvell::io

@@ -44,6 +44,27 @@ bool MayBeMpeg(const std::string& extension) {
                               "wow", "s3m", "it", "xm", "dsf", "dff", "dsdiff"});
 }
 
+// Whether the bytes of the tag at tag, after its header, hold "CHAP" or
+// "CTOC" anywhere. Most tags hold neither; they are looked through a piece
+// at a time, without a copy of the whole tag.
+bool NamesChapters(Content& content, const Span& tag) {
+  constexpr size_t kPiece = 4096;
+  constexpr size_t kOverlap = 3;  // an identifier may begin at a piece's last bytes
+  char piece[kPiece];
+  for (int64_t at = tag.offset + 10; at + 4 <= tag.End(); at += kPiece - kOverlap) {
+    const size_t wanted = static_cast<size_t>(std::min<int64_t>(kPiece, tag.End() - at));
+    const size_t got = content.ReadAt(at, wanted, piece);
+    const char* end = piece + got;
+    for (const char* c = piece; end - c >= 4; ++c) {
+      c = static_cast<const char*>(std::memchr(c, 'C', static_cast<size_t>(end - c) - 3));
+      if (c == nullptr) break;
+      if (std::memcmp(c + 1, "HAP", 3) == 0 || std::memcmp(c + 1, "TOC", 3) == 0) return true;
+    }
+    if (got < wanted) break;
+  }
+  return false;
+}
+
 // An upper bound on how deeply the chapter frames of the tag at tag nest,
 // found without following TagLib's frame layout (which has special cases
 // enough to get wrong): every frame TagLib creates on a nested level
@@ -53,7 +74,7 @@ bool MayBeMpeg(const std::string& extension) {
 // most the identifiers counted in its own length, read generously. Only a
 // compressed chapter frame hides what it holds; that is taken as too deep.
 bool ChaptersNestTooDeep(Content& content, const Span& tag) {
-  if (tag.length < 10) return false;
+  if (tag.length < 10 || !NamesChapters(content, tag)) return false;
   std::string bytes(static_cast<size_t>(tag.length), '\0');
   if (content.ReadAt(tag.offset, bytes.size(), bytes.data()) != bytes.size()) return false;
   const int version = static_cast<unsigned char>(bytes[3]);
@@ -96,7 +117,7 @@ bool ChaptersNestTooDeep(Content& content, const Span& tag) {
 
 }  // namespace
 
-bool NestsTooDeep(Content& content, const std::string& path) {
+bool NestsTooDeep(Content& content, const char* path) {
   const std::string extension = ExtensionOf(path);
   char head[8] = {};
   content.ReadAt(0, sizeof head, head);

@@ -17,7 +17,7 @@ constexpr int kMaxChapterDepth = 64;
 
 // True when the content named path (its extension decides, as it does for
 // TagLib) nests deeper than TagLib is allowed to follow.
-bool NestsTooDeep(Content& content, const std::string& path);
+bool NestsTooDeep(Content& content, const char* path);
 
 inline bool NestsTooDeep(OverlayStream& stream) {
   return NestsTooDeep(stream, stream.Source().Path());

@@ -66,10 +66,10 @@ bool ValidFrameAt(Content& content, int64_t offset) {
 
 }  // namespace
 
-std::string ExtensionOf(const std::string& path) {
+std::string ExtensionOf(std::string_view path) {
   const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return "";
-  std::string extension = path.substr(dot + 1);
+  if (dot == std::string_view::npos || path.find('/', dot) != std::string_view::npos) return "";
+  std::string extension(path.substr(dot + 1));
   for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
   return extension;
 }

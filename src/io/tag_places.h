@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/file_source.h"
@@ -20,7 +21,7 @@ struct Span {
 };
 
 // The lower-case extension of a path ("mp3"); empty when it has none.
-std::string ExtensionOf(const std::string& path);
+std::string ExtensionOf(std::string_view path);
 
 // An ID3v2 tag at offset, header, frames and footer; length 0 when there
 // is none. Its length is cut to the content; declared, when given, is set
