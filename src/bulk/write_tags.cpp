@@ -77,8 +77,10 @@ GenericFields ApplyPairs(const WriteItems& items, TagLib::PropertyMap& map, cons
     written |= entry.pair->number_field;
     const bool drops_pair = entry.field == TagField::Track && number_item.action == kClear;
     StoredPair pair;  // 0 and 0: nothing to store
+    // The stored pair is read only for a half the block keeps.
+    const bool keeps_a_half = number_item.action == kKeep || total_item.action == kKeep;
     if (!drops_pair) {
-      pair = ReadStoredPair(map, *entry.pair, &tag);
+      if (keeps_a_half) pair = ReadStoredPair(map, *entry.pair, &tag);
       Apply(number_item, pair.first);
       Apply(total_item, pair.second);
     }

@@ -53,18 +53,40 @@ size_t OverlayStream::ReadAt(int64_t position, size_t size, char* out) {
   return done;
 }
 
+const char* OverlayStream::Together(int64_t position, size_t size) {
+  size_t available = 0;
+  // Until TagLib writes, the content is the file's.
+  if (!changed_ && !view_) {
+    const char* held = source_.Peek(position, size, available);
+    return available == size ? held : nullptr;
+  }
+  const auto it = std::prev(pieces_.upper_bound(position));
+  const Piece& piece = it->second;
+  const int64_t from = position - it->first;
+  if (piece.length - from < static_cast<int64_t>(size)) return nullptr;
+  switch (piece.kind) {
+    case Piece::Kind::Written:
+      return WrittenBytes(piece) + from;
+    case Piece::Kind::File: {
+      const char* held = source_.Peek(piece.source + from, size, available);
+      return available == size ? held : nullptr;
+    }
+    case Piece::Kind::Zeros:
+      break;
+  }
+  return nullptr;
+}
+
 TagLib::ByteVector OverlayStream::readBlock(StreamLength length) {
   if (position_ >= size_ || length == 0) return TagLib::ByteVector();
   const int64_t wanted = std::min<int64_t>(static_cast<int64_t>(std::min<StreamLength>(
                                                length, static_cast<StreamLength>(INT64_MAX))),
                                            size_ - position_);
-  // Until TagLib writes, bytes that lie together in the file's cache are
-  // handed over with one copy, short enough for memcpy to make it with
-  // vector instructions (see CopyBytes).
-  if (!changed_ && !view_ && wanted <= static_cast<int64_t>(kCopyPiece)) {
-    size_t available = 0;
-    const char* held = source_.Peek(position_, static_cast<size_t>(wanted), available);
-    if (static_cast<int64_t>(available) == wanted) {
+  // Bytes that lie together in memory are handed over with one copy,
+  // short enough for memcpy to make it with vector instructions (see
+  // CopyBytes).
+  if (wanted <= static_cast<int64_t>(kCopyPiece)) {
+    if (const char* held = Together(position_, static_cast<size_t>(wanted))) {
       position_ += wanted;
       return TagLib::ByteVector(held, static_cast<unsigned int>(wanted));
     }

@@ -69,6 +69,10 @@ class OverlayStream final : public TagLib::IOStream, public Content {
 
  private:
   bool Accepts(size_t bytes);
+  // The size bytes at position when they lie together in memory (in one
+  // written piece, or in the file's cache within one file piece), else
+  // nullptr; valid until the next read.
+  const char* Together(int64_t position, size_t size);
   // Replaces removed bytes at at with piece (length 0: nothing); a start
   // past the end fills the gap with zeros.
   void Replace(int64_t at, int64_t removed, const Piece& piece);

@@ -1,20 +1,28 @@
 #include "numbers/number_pair.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace orvell {
 namespace {
 
-bool IsSpace(char c) {
+// The parser reads bytes or TagLib's wide characters alike: only ASCII
+// white space, signs, digits and "/" matter, and any other character (in
+// UTF-8, every byte of a non-ASCII one) ends a part the same way.
+template <typename Char>
+bool IsSpace(Char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+template <typename Char>
+bool IsDigit(Char c) {
+  return c >= '0' && c <= '9';
+}
 
 // One part, converted like strtol in base 10 but bounded to 32 bits. The
 // part needs no NUL: it is read only up to end. Returns false when no digit
 // follows the white space and sign, or when the value is out of range.
-bool ConvertPart(const char* p, const char* end, int32_t& out) {
+template <typename Char>
+bool ConvertPart(const Char* p, const Char* end, int32_t& out) {
   while (p != end && IsSpace(*p)) ++p;
   bool negative = false;
   if (p != end && (*p == '+' || *p == '-')) {
@@ -33,30 +41,36 @@ bool ConvertPart(const char* p, const char* end, int32_t& out) {
   return true;
 }
 
-}  // namespace
-
-void ParseNumberPair(const char* bytes, size_t length, int32_t& first, int32_t& second) {
+template <typename Char>
+void ParsePair(const Char* begin, const Char* end, int32_t& first, int32_t& second) {
   first = 0;
   second = 0;
-  if (length == 0) return;
-  const char* end = bytes + length;
-  const char* slash = static_cast<const char*>(std::memchr(bytes, '/', length));
+  if (begin == end) return;
+  const Char* slash = std::find(begin, end, Char('/'));
   // Any failed part clears both numbers, also a first already converted.
   int32_t left = 0;
   int32_t right = 0;
-  if (slash == nullptr) {
-    if (!ConvertPart(bytes, end, left)) return;
+  if (slash == end) {
+    if (!ConvertPart(begin, end, left)) return;
   } else {
-    if (slash != bytes && !ConvertPart(bytes, slash, left)) return;
+    if (slash != begin && !ConvertPart(begin, slash, left)) return;
     if (slash + 1 != end && !ConvertPart(slash + 1, end, right)) return;
   }
   first = left;
   second = right;
 }
 
+}  // namespace
+
+void ParseNumberPair(const char* bytes, size_t length, int32_t& first, int32_t& second) {
+  ParsePair(bytes, bytes + length, first, second);
+}
+
 void ParseNumberPair(const TagLib::String& text, int32_t& first, int32_t& second) {
-  const std::string bytes = text.to8Bit(true);
-  ParseNumberPair(bytes.data(), bytes.size(), first, second);
+  // Straight from the wide characters: a conversion to UTF-8 would cost
+  // more than the parse.
+  const wchar_t* begin = text.toCWString();
+  ParsePair(begin, begin + text.size(), first, second);
 }
 
 std::string FormatDecimal(int32_t value) {

@@ -19,7 +19,8 @@ namespace orvell {
 // turns the whole pair into (0, 0).
 void ParseNumberPair(const TagLib::String& text, int32_t& first, int32_t& second);
 
-// The same over raw bytes; the TagLib overload converts to UTF-8 first.
+// The same over raw bytes. Both overloads agree on any text and its UTF-8
+// form.
 void ParseNumberPair(const char* bytes, size_t length, int32_t& first, int32_t& second);
 
 // The pair as stored text: "" when neither number is positive, "first"
