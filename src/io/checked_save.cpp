@@ -2,8 +2,15 @@
 
 #include <typeinfo>
 
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
 #include <taglib/audioproperties.h>
+#include <taglib/flacfile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/wavpackfile.h>
+#include <taglib/xiphcomment.h>
 
 #include "io/audio_map.h"
 #include "io/commit.h"
@@ -17,6 +24,38 @@ namespace {
 // the padding and the second tags (ID3v1 beside ID3v2, say) that formats
 // write. A save that grows past that is not a tag save any more.
 constexpr int64_t kGrowthSlack = 16 * 1024 * 1024;
+
+// The tag a file's generic tag asks first where that generic tag is
+// TagLib's union of the file's tags (the same on both TagLib lines), or
+// nullptr. The union answers with this tag's field whenever it holds one,
+// but only after asking for it twice.
+TagLib::Tag* Leading(TagLib::File& file) {
+  const std::type_info& type = typeid(file);
+  if (type == typeid(TagLib::FLAC::File)) {
+    return static_cast<TagLib::FLAC::File&>(file).xiphComment(false);
+  }
+  if (type == typeid(TagLib::MPEG::File)) {
+    return static_cast<TagLib::MPEG::File&>(file).ID3v2Tag(false);
+  }
+  if (type == typeid(TagLib::WavPack::File)) {
+    return static_cast<TagLib::WavPack::File&>(file).APETag(false);
+  }
+  if (type == typeid(TagLib::APE::File)) {
+    return static_cast<TagLib::APE::File&>(file).APETag(false);
+  }
+  return nullptr;
+}
+
+// A field as the generic tag shows it, asked of the leading tag first.
+template <typename Value>
+Value FieldOf(const TagLib::Tag* leading, const TagLib::Tag& tag,
+              Value (TagLib::Tag::*read)() const) {
+  if (leading != nullptr) {
+    Value value = (leading->*read)();
+    if (value != Value()) return value;
+  }
+  return (tag.*read)();
+}
 
 // What a reader sees of a file: whether it has a tag, the fields a save
 // wrote, and the audio properties.
@@ -34,12 +73,12 @@ struct Reading {
     Reading reading;
     if (const TagLib::Tag* tag = ref.tag()) {
       reading.has_tag = true;
+      const TagLib::Tag* leading = Leading(*ref.file());
       for (size_t i = 0; i < written.text_count; ++i) {
-        const Written::Reader read = written.texts[i];
-        reading.texts[i] = (tag->*read)();
+        reading.texts[i] = FieldOf(leading, *tag, written.texts[i]);
       }
-      if (written.year) reading.year = tag->year();
-      if (written.track) reading.track = tag->track();
+      if (written.year) reading.year = FieldOf(leading, *tag, &TagLib::Tag::year);
+      if (written.track) reading.track = FieldOf(leading, *tag, &TagLib::Tag::track);
     }
     if (const TagLib::AudioProperties* audio = ref.audioProperties()) {
       reading.has_audio = true;
