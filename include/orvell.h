@@ -79,7 +79,8 @@
  *   the old file or the new one; a save made in place may leave tag bytes
  *   half written, never audio. A file with several hard links, or in a
  *   folder where no temporary file can be made, is rewritten in place
- *   instead, after the same checks.
+ *   instead, after the same checks: a failed write is undone there too,
+ *   but a save killed midway may leave such a file part old, part new.
  *
  *   The save is refused, with the file unchanged, when:
  *     - the new content would not read back as described above (for
