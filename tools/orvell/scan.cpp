@@ -169,50 +169,69 @@ struct Slot {
   std::string error;
 };
 
-// Reads the files on `jobs` threads, each taking the next unread file and
-// formatting its record; the calling thread waits for each next record in
-// turn and emits it.
+// Reads the files on `jobs` threads, the calling one among them, each
+// taking the next unread file and formatting its record. The calling
+// thread also emits the records in turn, between its own files; once
+// there are none left to read it waits for the rest a batch at a time, and
+// only the worker that completes the record it waits for wakes it.
 void ReadInParallel(const std::vector<std::string>& files, unsigned jobs,
                     RecordWriter::Format format, Emitter& emitter) {
+  constexpr size_t kBatch = 64;
+  constexpr size_t kNone = SIZE_MAX;
   std::vector<Slot> slots(files.size());
   std::mutex mutex;
   std::condition_variable record_ready;
   size_t done = 0;
+  size_t awaited = kNone;  // the record whose completion wakes the emitter
   std::atomic<size_t> next{0};
 
+  // Reads the next unread file into its slot; false when none is left.
+  auto read_next = [&](TagReader& reader, RecordWriter& writer) {
+    const size_t i = next++;
+    if (i >= files.size()) return false;
+    const FileTags& tags = reader.Read(files[i], true);
+    std::string record;
+    writer.Append(record, files[i], tags);
+    std::lock_guard<std::mutex> lock(mutex);
+    slots[i].record = std::move(record);
+    slots[i].error = tags.error;
+    slots[i].ready = true;
+    ++done;
+    if (i == awaited) record_ready.notify_one();
+    return true;
+  };
   auto worker = [&] {
     TagReader reader;
     RecordWriter writer(format);
-    for (size_t i = next++; i < files.size(); i = next++) {
-      const FileTags& tags = reader.Read(files[i], true);
-      std::string record;
-      writer.Append(record, files[i], tags);
-      std::lock_guard<std::mutex> lock(mutex);
-      slots[i].record = std::move(record);
-      slots[i].error = tags.error;
-      slots[i].ready = true;
-      ++done;
-      record_ready.notify_one();
+    while (read_next(reader, writer)) {
     }
   };
   // The workers never see the signals that end the tool: those reach this
   // thread, which erases the progress bar first.
   const sigset_t before = BlockEndingSignals();
   std::vector<std::thread> threads;
-  const size_t count = std::min<size_t>(jobs, files.size());
+  const size_t count = std::min<size_t>(jobs, files.size()) - 1;
   for (size_t t = 0; t < count; ++t) threads.emplace_back(worker);
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
 
+  TagReader reader;
+  RecordWriter writer(format);
   std::vector<Slot> batch;
   for (size_t emitted = 0; emitted < files.size();) {
+    const bool read_one = read_next(reader, writer);
     batch.clear();
     size_t done_now = 0;
     {
       std::unique_lock<std::mutex> lock(mutex);
-      // The timeout keeps the rate and time left moving while one slow
-      // file holds the next record back.
-      record_ready.wait_for(lock, std::chrono::milliseconds(100),
-                            [&] { return slots[emitted].ready; });
+      if (!read_one) {
+        // The end of the next batch, or the first record still missing
+        // when that one is in already. The timeout keeps the rate and
+        // time left moving while slow files hold the batch back.
+        awaited = std::min(emitted + kBatch, files.size()) - 1;
+        if (slots[awaited].ready) awaited = emitted;
+        record_ready.wait_for(lock, std::chrono::milliseconds(100),
+                              [&] { return slots[awaited].ready; });
+      }
       for (; emitted < files.size() && slots[emitted].ready; ++emitted) {
         batch.push_back(std::move(slots[emitted]));
       }
