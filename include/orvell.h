@@ -97,7 +97,9 @@
  *       over 16,777,215 bytes, a WMA title, artist, comment, copyright or
  *       rating over 32,766 UTF-16 units;
  *     - the file would grow by more than 16 MiB beyond four times what
- *       the call asked to write.
+ *       the call asked to write;
+ *     - a file that must be rewritten in place (several hard links, or no
+ *       temporary file possible) would have more than 64 MiB rewritten.
 
  * THREADS
  *   The library keeps no state between calls and takes no locks. Calls on

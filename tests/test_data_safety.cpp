@@ -709,6 +709,29 @@ TEST(DamagedFiles, ValuesTooLongForTheirFormatAreRefused) {
   }
 }
 
+// A file with several hard links is rewritten in place, from its first
+// changed byte on, with the bytes it overwrites kept in memory to put back
+// on a failure: past 64 MiB of them the save is refused and the file kept.
+// An MP3 of 65 MiB whose ID3v2 tag grows moves all its audio.
+TEST(DamagedFiles, ARewriteInPlaceOfMoreThan64MiBIsRefused) {
+  TempDir dir;
+  const std::string fixture = ReadBytes(dir.Copy("silence.mp3"));
+  const size_t tag_end = 10 + (size_t(fixture[6]) << 21 | size_t(fixture[7]) << 14 |
+                               size_t(fixture[8]) << 7 | size_t(fixture[9]));
+  std::string bytes = fixture.substr(0, tag_end);
+  while (bytes.size() < (65u << 20)) bytes += fixture.substr(tag_end);
+  const std::string one = dir.File("one.mp3");
+  const std::string two = dir.File("two.mp3");
+  orvell_test::WriteBytes(one, bytes);
+  ASSERT_EQ(::link(one.c_str(), two.c_str()), 0);
+  EXPECT_EQ(WriteComment(two, 20000), -8);
+  EXPECT_TRUE(ReadBytes(one) == bytes);
+  // With one link it is replaced through a temporary file instead.
+  ASSERT_EQ(unlink(one.c_str()), 0);
+  EXPECT_EQ(WriteComment(two, 20000), 1);
+  EXPECT_EQ(orvell_test::ReadTag(two).comment.size(), 20000u);
+}
+
 // The audio check on FLAC in Ogg and on a fragmented MP4 (read as .mp4 and
 // as .m4a), whose fixtures the write suites above do not take, and on
 // damage a decoder reads past. Each copy is changed as a save, right or
