@@ -86,12 +86,20 @@ size_t MpegFrameLength(const std::string& b, size_t at) {
 
 // MPEG audio starts at its first frame whose header is valid and is
 // followed, one frame length on, by a header of the same version, layer,
-// sample rate and channel mode: what comes before it is not audio (an
-// ID3v2 tag there, after filler bytes, is the file's tag to a reader too).
+// sample rate and channel mode: what comes before it is not audio. The
+// first ID3v2 tag met before that frame, also after filler bytes, is the
+// file's tag to a reader too: whatever its bytes look like, none of them
+// is audio.
 AudioParts Mpeg(const std::string& b) {
   const size_t end = EndBeforeTrailingTags(b, b.size());
   constexpr uint32_t kSameKind = 0xfffe0c00;
-  for (size_t at = Id3v2Size(b, 0); at + 4 <= end; ++at) {
+  bool tag_met = false;
+  for (size_t at = 0; at + 4 <= end; ++at) {
+    if (!tag_met && Id3v2Size(b, at) > 0) {
+      tag_met = true;
+      at += Id3v2Size(b, at) - 1;
+      continue;
+    }
     const size_t length = MpegFrameLength(b, at);
     if (length == 0 || at + length + 4 > b.size()) continue;
     if ((Be32(b, at) & kSameKind) == (Be32(b, at + length) & kSameKind)) {
