@@ -616,6 +616,16 @@ std::string Id3v2PastTheEnd(std::string bytes) {
   return bytes.replace(6, 4, std::string("\x00\x22\x22\x00", 4));
 }
 
+// A file named .wv holding only an ID3v2 header that declares 128 bytes
+// and a compressed chapter frame in the 30 it has. Unread, the frame
+// counts for nothing; once a save's APE tag makes the declared bytes
+// readable it is too deep to open, so the save would leave a file that no
+// call opens again.
+std::string ChaptersBeyondTheEnd() {
+  return std::string("ID3\x04\x00\x00\x00\x00\x01\x00" "CHAP\x00\x00\x00\x20\x00\x08", 20) +
+         std::string(20, 'U');
+}
+
 // The ASF header object's 64-bit size (16 bytes in), set to size.
 std::string AsfHeaderSize(std::string bytes, uint64_t size) {
   for (int i = 0; i < 8; ++i) bytes[16 + i] = static_cast<char>(size >> (8 * i));
@@ -657,6 +667,7 @@ TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
       {"WMA header past the end", "damaged.wma", AsfHeaderSize(wma, wma.size() + 4000)},
       {"AIFF cut short", "damaged.aiff", aiff.substr(0, aiff.size() - 100)},
       {"FLAC in Ogg, comment last", "silence.oga", ReadBytes(orvell_test::FixturePath("silence.oga"))},
+      {"chapters beyond the end, readable after a save", "damaged.wv", ChaptersBeyondTheEnd()},
   };
   for (const Damaged& damaged : cases) {
     bool opens = true;

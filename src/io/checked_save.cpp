@@ -14,6 +14,7 @@
 
 #include "io/audio_map.h"
 #include "io/commit.h"
+#include "io/nesting.h"
 #include "io/save_guards.h"
 
 namespace orvell::io {
@@ -102,9 +103,12 @@ struct Reading {
 // expected.
 bool ReadsBack(OverlayStream& after, const TagLib::File& file, const Written& written,
                const Reading& expected) {
-  // The new content nests no deeper than the file did: TagLib renders
-  // what it parsed.
+  // The new content must open again as every call opens a file: within
+  // the nesting limits too, which a save can cross without deepening
+  // anything (a declared tag size that ran past the end of the file may
+  // fit the longer one).
   OverlayStream view(OverlayStream::ViewOf{after});
+  if (NestsTooDeep(view)) return false;
   const TagLib::FileRef again(&view, true, TagLib::AudioProperties::Average);
   const TagLib::File* reopened = again.file();
   return reopened != nullptr && typeid(*reopened) == typeid(file) &&
