@@ -61,8 +61,8 @@ done
 # temporary file (Opus: 10 writes) and of saves in place (M4A: 5, WavPack:
 # 2). The fuzzer rarely mutates the third byte of a large input, so the
 # failures start here.
-for spec in 3:silence.opus:10 4:silence.m4a:5 7:silence.wv:2; do
-  index=${spec%%:*} fixture=${spec#*:} writes=${spec##*:}
+for seed in 3:silence.opus:10 4:silence.m4a:5 7:silence.wv:2; do
+  index=${seed%%:*} fixture=${seed#*:} writes=${seed##*:}
   fixture=${fixture%:*}
   write=1
   while [ "$write" -le "$writes" ]; do
