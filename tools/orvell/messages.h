@@ -11,9 +11,9 @@ namespace orvell_tool {
 // The export whose family gives a negative result its meaning.
 enum class Export { kReadTags, kWriteTags };
 
-// Why path must not be handed to the library, or empty when it may be:
-// no such file, a directory, or something other than a regular file (a
-// FIFO would block the open until a writer appears).
+// Why the library cannot open path, told without opening it, or empty
+// when nothing but the file's content can tell: no such file, a
+// directory, or something other than a regular file.
 std::string RefuseBeforeOpening(const std::string& path);
 
 // What a negative result of the export on path means, for a user. The

@@ -29,8 +29,8 @@ class TagReader {
  public:
   // Reads the 17 fields of path. Unless the caller already knows path to
   // be a regular file, anything else (a directory, a FIFO, a socket, a
-  // device, a missing file) is refused without being opened: opening a
-  // FIFO would block until a writer appears.
+  // device, a missing file) is refused, with its cause, before the
+  // library is called.
   const FileTags& Read(const std::string& path, bool known_regular = false);
 
  private:
