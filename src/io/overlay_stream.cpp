@@ -24,8 +24,6 @@ bool OverlayStream::readOnly() const { return view_ || source_.WriteDescriptor()
 size_t OverlayStream::ReadAt(int64_t position, size_t size, char* out) {
   if (position < 0 || position >= size_) return 0;
   size = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(size), size_ - position));
-  // Until TagLib writes, the content is the file's.
-  if (!changed_ && !view_) return source_.ReadAt(position, size, out);
   auto it = std::prev(pieces_.upper_bound(position));
   size_t done = 0;
   while (done < size && it != pieces_.end()) {
@@ -55,11 +53,6 @@ size_t OverlayStream::ReadAt(int64_t position, size_t size, char* out) {
 
 const char* OverlayStream::Together(int64_t position, size_t size) {
   size_t available = 0;
-  // Until TagLib writes, the content is the file's.
-  if (!changed_ && !view_) {
-    const char* held = source_.Peek(position, size, available);
-    return available == size ? held : nullptr;
-  }
   const auto it = std::prev(pieces_.upper_bound(position));
   const Piece& piece = it->second;
   const int64_t from = position - it->first;
