@@ -5,6 +5,7 @@ import ctypes
 import errno
 import os
 import pickle
+import shutil
 import subprocess
 import sys
 import unittest
@@ -89,10 +90,20 @@ class ResultCodeTest(FixtureCase):
                     self.assertIn("did not open", str(error))
 
     def test_a_file_this_process_may_not_read_raises_permission_error(self) -> None:
-        # Root reads any file, so root checks it as nobody.
+        # Root reads any file, so root checks it as nobody. The checkout may
+        # lie where nobody cannot go (root's 0700 home, a 0700 temporary
+        # folder), so nobody gets copies of the package and the library in
+        # the scratch folder, and starts there.
         path = self.copy("sample.flac")
         path.chmod(0)
         self.scratch.chmod(0o755)
+        environment = dict(os.environ)
+        if os.geteuid() == 0:
+            package = self.scratch / "python"
+            shutil.copytree(Path(orvell.__file__).parent, package / "orvell")
+            library = package / "liborvell.so.1"
+            shutil.copyfile(_library.LIBRARY_PATH, library)
+            environment.update(PYTHONPATH=str(package), ORVELL_LIBRARY=str(library))
         check = ("import orvell, sys\n"
                  "for call in (orvell.read, orvell.get_year, lambda p: orvell.write(p, year=1)):\n"
                  "    try:\n"
@@ -102,7 +113,8 @@ class ResultCodeTest(FixtureCase):
         command = [sys.executable, "-c", check, str(path)]
         if os.geteuid() == 0:
             command = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"] + command
-        done = subprocess.run(command, capture_output=True, text=True, timeout=60)
+        done = subprocess.run(command, capture_output=True, text=True, timeout=60,
+                              cwd=self.scratch, env=environment)
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertEqual(done.stdout.splitlines(), [
             f"UnreadableFile OV_ReadTags -3 {errno.EACCES}",
