@@ -8,9 +8,9 @@
 #include <benchmark/benchmark.h>
 
 #include "block_codec.h"
-#include "bulk/write_block.h"
+#include "api/write_block.h"
 #include "direct.h"
-#include "numbers/number_pair.h"
+#include "tag/number_pair.h"
 #include "orvell.h"
 
 namespace orvell_bench {

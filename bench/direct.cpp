@@ -7,7 +7,7 @@
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
 
-#include "frame/taglib_seam.h"
+#include "seam/taglib_seam.h"
 
 namespace orvell_bench {
 namespace {

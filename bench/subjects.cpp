@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "direct.h"
-#include "frame/taglib_seam.h"
+#include "seam/taglib_seam.h"
 #include "support/taglib_direct.h"
 
 namespace orvell_bench {

@@ -16,7 +16,7 @@
 
 #include <taglib/tstring.h>
 
-#include "numbers/number_pair.h"
+#include "tag/number_pair.h"
 
 namespace {
 

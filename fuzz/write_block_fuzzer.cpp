@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "block_codec.h"
-#include "bulk/write_block.h"
+#include "api/write_block.h"
 
 namespace {
 

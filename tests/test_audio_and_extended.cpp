@@ -15,7 +15,7 @@
 #include <taglib/mpegfile.h>
 #include <taglib/wavfile.h>
 
-#include "frame/frame.h"
+#include "api/frame.h"
 #include "orvell.h"
 #include "support/fake_file.h"
 #include "support/taglib_direct.h"

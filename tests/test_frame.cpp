@@ -15,11 +15,11 @@
 #include <gtest/gtest.h>
 #include <taglib/tfilestream.h>
 
-#include "frame/frame.h"
-#include "frame/taglib_seam.h"
-#include "frame/text.h"
-#include "io/file_source.h"
-#include "io/overlay_stream.h"
+#include "api/frame.h"
+#include "seam/taglib_seam.h"
+#include "tag/text.h"
+#include "stream/file_source.h"
+#include "stream/overlay_stream.h"
 #include "orvell.h"
 #include "support/exports_table.h"
 #include "support/fake_file.h"
@@ -266,8 +266,8 @@ TEST_P(StreamFidelity, BehavesAsTagLibsFileStream) {
     orvell_test::WriteBytes(theirs_path, original);
     orvell_test::WriteBytes(ours_path, original);
     TagLib::FileStream theirs(theirs_path.c_str());
-    orvell::io::FileSource source(ours_path.c_str());
-    orvell::io::OverlayStream ours(source);
+    orvell::stream::FileSource source(ours_path.c_str());
+    orvell::stream::OverlayStream ours(source);
     ASSERT_FALSE(ours.readOnly());
     for (int step = 0; step < 60; ++step) {
       SCOPED_TRACE("round " + std::to_string(round) + ", step " + std::to_string(step));
@@ -456,8 +456,8 @@ TEST(OverlayStream, EveryReadGivesWhatTagLibsOwnStreamGives) {
 TEST(OverlayStream, StopsTakingWritesPastItsLimit) {
   TempDir dir;
   const std::string path = dir.Copy("silence.flac");
-  orvell::io::FileSource source(path.c_str());
-  orvell::io::OverlayStream stream(source);
+  orvell::stream::FileSource source(path.c_str());
+  orvell::stream::OverlayStream stream(source);
   stream.LimitWrites(10000);
   const TagLib::ByteVector block(1000, 'x');
   for (int i = 0; i < 10; ++i) stream.writeBlock(block);

@@ -13,8 +13,8 @@
 #include <taglib/mp4file.h>
 #include <taglib/taglib.h>
 
-#include "io/file_source.h"
-#include "io/save_guards.h"
+#include "formats/containers.h"
+#include "stream/file_source.h"
 #include "support/temp_files.h"
 
 namespace {
@@ -105,8 +105,8 @@ bool ReferenceVerdict(const std::string& path, const std::string& bytes) {
 }
 
 bool OurVerdict(const std::string& path) {
-  orvell::io::FileSource source(path.c_str());
-  return orvell::io::Mp4SaveIsSafe(source);
+  orvell::stream::FileSource source(path.c_str());
+  return orvell::formats::ReadMp4Layout(source).save_safe;
 }
 
 

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "numbers/number_pair.h"
+#include "tag/number_pair.h"
 
 namespace {
 

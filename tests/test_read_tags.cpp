@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "block_codec.h"
-#include "numbers/number_pair.h"
+#include "tag/number_pair.h"
 #include "orvell.h"
 #include "support/fake_file.h"
 #include "support/set_fields.h"

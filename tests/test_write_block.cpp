@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "bulk/write_block.h"
+#include "api/write_block.h"
 #include "support/tail_buffer.h"
 
 namespace {

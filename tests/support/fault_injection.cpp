@@ -1,15 +1,13 @@
 #include "support/fault_injection.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/types.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+
+#include "os/system_calls.h"
 
 namespace orvell_test {
 namespace {
@@ -40,16 +38,6 @@ bool Hit(const char* name) {
   return true;
 }
 
-template <typename Fn>
-Fn Real(const char* name) {
-  void* symbol = dlsym(RTLD_NEXT, name);
-  if (symbol == nullptr) {
-    std::fprintf(stderr, "fault injection: no %s in the C library\n", name);
-    std::abort();
-  }
-  return reinterpret_cast<Fn>(symbol);
-}
-
 }  // namespace
 
 Injector::Injector(Mode mode, int target) {
@@ -68,8 +56,9 @@ bool Injector::fired() const { return Current().fired; }
 
 }  // namespace orvell_test
 
+namespace orvell::os::sys {
+
 using orvell_test::Hit;
-using orvell_test::Real;
 
 #define ORVELL_FAIL(name, error) \
   if (Hit(name)) {               \
@@ -77,69 +66,51 @@ using orvell_test::Real;
     return -1;                   \
   }
 
-extern "C" {
+int Open(const char* path, int flags) { return ::open(path, flags); }
+int Close(int descriptor) { return ::close(descriptor); }
+int Stat(const char* path, struct stat* out) { return ::stat(path, out); }
+int Fstat(int descriptor, struct stat* out) { return ::fstat(descriptor, out); }
+ssize_t Pread(int descriptor, void* out, size_t size, off_t at) {
+  return ::pread(descriptor, out, size, at);
+}
+off_t Lseek(int descriptor, off_t offset, int whence) { return ::lseek(descriptor, offset, whence); }
+char* Realpath(const char* path) { return ::realpath(path, nullptr); }
+int Fstatvfs(int descriptor, struct statvfs* out) { return ::fstatvfs(descriptor, out); }
+int GetFileSizeLimit(struct rlimit* out) { return ::getrlimit(RLIMIT_FSIZE, out); }
+int Mkostemp(char* path_template, int flags) { return ::mkostemp(path_template, flags); }
+int Unlink(const char* path) { return ::unlink(path); }
 
-ssize_t pwrite(int fd, const void* buffer, size_t size, off_t offset) {
+ssize_t Pwrite(int descriptor, const void* data, size_t size, off_t at) {
   ORVELL_FAIL("pwrite", size > 1 ? ENOSPC : EIO);
-  static const auto real = Real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite");
-  return real(fd, buffer, size, offset);
+  return ::pwrite(descriptor, data, size, at);
 }
-ssize_t pwrite64(int fd, const void* buffer, size_t size, off_t offset) {
-  ORVELL_FAIL("pwrite", ENOSPC);
-  static const auto real = Real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite64");
-  return real(fd, buffer, size, offset);
-}
-int fallocate(int fd, int mode, off_t offset, off_t length) {
+int Fallocate(int descriptor, int mode, off_t at, off_t length) {
   ORVELL_FAIL("fallocate", ENOSPC);
-  static const auto real = Real<int (*)(int, int, off_t, off_t)>("fallocate");
-  return real(fd, mode, offset, length);
+  return ::fallocate(descriptor, mode, at, length);
 }
-int fallocate64(int fd, int mode, off_t offset, off_t length) {
-  ORVELL_FAIL("fallocate", ENOSPC);
-  static const auto real = Real<int (*)(int, int, off_t, off_t)>("fallocate64");
-  return real(fd, mode, offset, length);
-}
-int ftruncate(int fd, off_t length) {
+int Ftruncate(int descriptor, off_t length) {
   ORVELL_FAIL("ftruncate", EIO);
-  static const auto real = Real<int (*)(int, off_t)>("ftruncate");
-  return real(fd, length);
+  return ::ftruncate(descriptor, length);
 }
-int ftruncate64(int fd, off_t length) {
-  ORVELL_FAIL("ftruncate", EIO);
-  static const auto real = Real<int (*)(int, off_t)>("ftruncate64");
-  return real(fd, length);
-}
-int fsync(int fd) {
+int Fsync(int descriptor) {
   ORVELL_FAIL("fsync", EIO);
-  static const auto real = Real<int (*)(int)>("fsync");
-  return real(fd);
+  return ::fsync(descriptor);
 }
-int fdatasync(int fd) {
-  ORVELL_FAIL("fdatasync", EIO);
-  static const auto real = Real<int (*)(int)>("fdatasync");
-  return real(fd);
-}
-int fchmod(int fd, mode_t mode) {
+int Fchmod(int descriptor, mode_t mode) {
   ORVELL_FAIL("fchmod", EIO);
-  static const auto real = Real<int (*)(int, mode_t)>("fchmod");
-  return real(fd, mode);
+  return ::fchmod(descriptor, mode);
 }
-int fchown(int fd, uid_t owner, gid_t group) {
+int Fchown(int descriptor, uid_t owner, gid_t group) {
   ORVELL_FAIL("fchown", EPERM);
-  static const auto real = Real<int (*)(int, uid_t, gid_t)>("fchown");
-  return real(fd, owner, group);
+  return ::fchown(descriptor, owner, group);
 }
-int rename(const char* from, const char* to) {
+int Rename(const char* from, const char* to) {
   ORVELL_FAIL("rename", EIO);
-  static const auto real = Real<int (*)(const char*, const char*)>("rename");
-  return real(from, to);
+  return ::rename(from, to);
 }
-ssize_t copy_file_range(int in, loff_t* in_offset, int out, loff_t* out_offset, size_t size,
-                        unsigned int flags) {
+ssize_t CopyFileRange(int from, loff_t* from_at, int to, loff_t* to_at, size_t size) {
   ORVELL_FAIL("copy_file_range", ENOSPC);
-  static const auto real =
-      Real<ssize_t (*)(int, loff_t*, int, loff_t*, size_t, unsigned int)>("copy_file_range");
-  return real(in, in_offset, out, out_offset, size, flags);
+  return ::copy_file_range(from, from_at, to, to_at, size, 0);
 }
 
-}  // extern "C"
+}  // namespace orvell::os::sys

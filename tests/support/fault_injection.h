@@ -1,11 +1,10 @@
-// Failures injected into the writes of a save. This object defines the C
-// library's writing functions (pwrite, fallocate, ftruncate, fsync,
-// fchmod, fchown, rename, copy_file_range and their 64-bit names); a
-// program that links it takes them in place of the C library's for itself
-// and for liborvell.so, which calls them by name. Each passes the call on
-// to the C library unless the injector is armed and the call is the one
-// chosen: then it fails with an error instead, or the process is killed
-// there, as by a power cut or SIGKILL.
+// Failures injected into the writes of a save. This file takes the place
+// of the library's os/system_calls.cpp in a build of the library made for
+// these tests (liborvell_faulty.so): it defines the same calls, and each
+// writing call (pwrite, fallocate, ftruncate, fsync, fchmod, fchown,
+// rename, copy_file_range) passes on to the C library unless the injector
+// is armed and the call is the one chosen: then it fails with an error
+// instead, or the process is killed there, as by a power cut or SIGKILL.
 //
 //   orvell_test::Injector injector(orvell_test::Injector::Mode::Count);
 //   OV_SetComment(path, "...");             // injector.calls() writes seen
@@ -21,7 +20,7 @@
 
 namespace orvell_test {
 
-class Injector {
+class __attribute__((visibility("default"))) Injector {
  public:
   enum class Mode {
     Count,  // let every call through, count them

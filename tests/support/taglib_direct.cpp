@@ -7,7 +7,7 @@
 #include <taglib/wavpackfile.h>
 #include <taglib/tag.h>
 
-#include "frame/taglib_seam.h"
+#include "seam/taglib_seam.h"
 
 namespace orvell_test {
 namespace {

@@ -1,0 +1,95 @@
+#include "formats/format.h"
+
+#include <taglib/aifffile.h>
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/asffile.h>
+#include <taglib/flacfile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mpcfile.h>
+#include <taglib/mpegfile.h>
+#include <taglib/oggflacfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/speexfile.h>
+#include <taglib/trueaudiofile.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/wavfile.h>
+#include <taglib/wavpackfile.h>
+#include <taglib/xiphcomment.h>
+
+#include "formats/containers.h"
+
+namespace orvell::formats {
+
+namespace {
+
+template <typename... Files>
+bool IsOneOf(const TagLib::File& file) {
+  return ((dynamic_cast<const Files*>(&file) != nullptr) || ...);
+}
+
+// Readers of the whole content, whatever the stop.
+template <Layout (*Read)(ByteSource&)>
+Layout ReadingWhole(ByteSource& content, int64_t) {
+  return Read(content);
+}
+
+Layout NoLayout(ByteSource&, int64_t) { return Layout(); }
+
+TagLib::Tag* FlacAskedFirst(TagLib::File& file) {
+  return static_cast<TagLib::FLAC::File&>(file).xiphComment(false);
+}
+TagLib::Tag* MpegAskedFirst(TagLib::File& file) {
+  return static_cast<TagLib::MPEG::File&>(file).ID3v2Tag(false);
+}
+TagLib::Tag* WavPackAskedFirst(TagLib::File& file) {
+  return static_cast<TagLib::WavPack::File&>(file).APETag(false);
+}
+TagLib::Tag* ApeAskedFirst(TagLib::File& file) {
+  auto* ape = dynamic_cast<TagLib::APE::File*>(&file);
+  return ape == nullptr ? nullptr : ape->APETag(false);
+}
+
+struct Entry {
+  bool (*is)(const TagLib::File& file);
+  Format format;
+};
+
+// In the order a file is matched against them.
+const Entry kFormats[] = {
+    {IsOneOf<TagLib::MPEG::File>,
+     {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, true, false}},
+    {IsOneOf<TagLib::FLAC::File>,
+     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, false, true, false}},
+    {IsOneOf<TagLib::Ogg::FLAC::File>,
+     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true}},
+    {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
+     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true}},
+    {IsOneOf<TagLib::MP4::File>,
+     {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, true, false}},
+    {IsOneOf<TagLib::ASF::File>,
+     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, true, false}},
+    {IsOneOf<TagLib::RIFF::WAV::File>,
+     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, true, false}},
+    {IsOneOf<TagLib::RIFF::AIFF::File>,
+     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, true, false}},
+    {IsOneOf<TagLib::WavPack::File>,
+     {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, true, false}},
+    {IsOneOf<TagLib::APE::File, TagLib::MPC::File, TagLib::TrueAudio::File>,
+     {Container::BetweenTags, ReadingWhole<ReadBetweenTagsLayout>, nullptr, ApeAskedFirst, false, true,
+      false}},
+};
+
+const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, true, false};
+
+}  // namespace
+
+const Format& FormatOf(const TagLib::File& file) {
+  for (const Entry& entry : kFormats) {
+    if (entry.is(file)) return entry.format;
+  }
+  return kUnknown;
+}
+
+}  // namespace orvell::formats

@@ -1,0 +1,58 @@
+// What the library knows of each container, in one table: how to read a
+// content's layout, what TagLib's save must be checked for, and how a
+// save of it may be committed.
+#ifndef ORVELL_FORMATS_FORMAT_H
+#define ORVELL_FORMATS_FORMAT_H
+
+#include <cstdint>
+
+#include <taglib/tag.h>
+#include <taglib/tfile.h>
+
+#include "formats/layout.h"
+
+namespace orvell::formats {
+
+enum class Container {
+  Unknown,      // a format without a layout: its saves are checked by reopening alone
+  Mpeg,         // MPEG audio: everything between the tags
+  Flac,         // STREAMINFO and the frames
+  Ogg,          // Vorbis, Opus, Speex: every packet but the comments
+  OggFlac,      // FLAC in Ogg: every packet but the comment block
+  Mp4,          // the media data, and the positions pointing into it
+  Asf,          // everything after the header object
+  Wav,          // the format and data chunks
+  Aiff,         // the COMM and SSND chunks
+  WavPack,      // the blocks
+  BetweenTags,  // APE, Musepack, TrueAudio: everything between the tags
+};
+
+struct Format {
+  Container container;
+  // The layout of content, read no further than stop where the format
+  // allows (only Ogg does; the others read the whole content).
+  Layout (*read_layout)(ByteSource& content, int64_t stop);
+  // False when a tag of file, as TagLib would write it, does not fit the
+  // format; null when every tag fits.
+  bool (*tags_fit)(TagLib::File& file);
+  // Where the file's generic tag is TagLib's union of its tags, the tag
+  // that union asks first; null when there is none to ask.
+  TagLib::Tag* (*tag_asked_first)(TagLib::File& file);
+  // A save must find the file's audio to be made at all: the file points
+  // into its audio from elsewhere, and TagLib may leave those pointers
+  // behind.
+  bool needs_audio;
+  // Changed tag bytes may be written over the file in place. Not in Ogg,
+  // whose pages hold a checksum of everything on them: a change to one is
+  // made whole or not at all.
+  bool writes_in_place;
+  // The layouts of the file and of its new content may stop where the
+  // two end in the same bytes (Ogg: the pages after the comments).
+  bool reads_to_shared_end;
+};
+
+const Format& FormatOf(const TagLib::File& file);
+
+}  // namespace orvell::formats
+
+#endif

@@ -1,0 +1,159 @@
+#include "os/file.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "os/system_calls.h"
+
+namespace orvell::os {
+
+namespace {
+
+// Never wait on the file, never take it as a controlling terminal.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// The most one system call is asked to move.
+constexpr int64_t kMaxTransfer = 1 << 30;
+
+FileFacts FactsOf(const struct stat& s) {
+  return {s.st_dev, s.st_ino, s.st_nlink, s.st_mode, s.st_uid, s.st_gid,
+          static_cast<int64_t>(s.st_size)};
+}
+
+}  // namespace
+
+int OpenRegularFile(const char* path, FileFacts& facts) {
+  struct stat named;
+  if (sys::Stat(path, &named) != 0 || !S_ISREG(named.st_mode)) return -1;
+  const int descriptor = sys::Open(path, O_RDONLY | kOpenFlags);
+  if (descriptor < 0) return -1;
+  // The path may have changed between the two looks; what was opened counts.
+  struct stat opened;
+  if (sys::Fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    sys::Close(descriptor);
+    return -1;
+  }
+  facts = FactsOf(opened);
+  return descriptor;
+}
+
+int OpenSameFileForWriting(const char* path, const FileFacts& facts) {
+  const int descriptor = sys::Open(path, O_WRONLY | kOpenFlags);
+  if (descriptor < 0) return -1;
+  struct stat opened;
+  if (sys::Fstat(descriptor, &opened) != 0 || opened.st_dev != facts.device ||
+      opened.st_ino != facts.inode) {
+    sys::Close(descriptor);
+    return -1;
+  }
+  return descriptor;
+}
+
+void CloseFile(int descriptor) {
+  if (descriptor >= 0) sys::Close(descriptor);
+}
+
+bool StillNames(const char* path, const FileFacts& facts) {
+  struct stat now;
+  return sys::Stat(path, &now) == 0 && now.st_dev == facts.device && now.st_ino == facts.inode;
+}
+
+std::string ResolvedPath(const char* path) {
+  std::unique_ptr<char, decltype(&free)> resolved(sys::Realpath(path), &free);
+  return resolved ? std::string(resolved.get()) : std::string();
+}
+
+size_t ReadFully(int descriptor, int64_t at, size_t size, char* out) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = sys::Pread(descriptor, out + done, size - done, static_cast<off_t>(at + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+bool Reaches(int descriptor, int64_t position) {
+  return descriptor >= 0 && sys::Lseek(descriptor, static_cast<off_t>(position), SEEK_SET) >= 0;
+}
+
+bool WriteAll(int descriptor, const char* data, int64_t size, int64_t at) {
+  while (size > 0) {
+    const ssize_t n = sys::Pwrite(descriptor, data, static_cast<size_t>(std::min(size, kMaxTransfer)),
+                                  static_cast<off_t>(at));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= n;
+    at += n;
+  }
+  return true;
+}
+
+bool Reserve(int descriptor, int64_t offset, int64_t length, bool extend) {
+  if (length <= 0) return true;
+  // Past a file-size limit a write fails, or the process is killed.
+  struct rlimit limit;
+  if (sys::GetFileSizeLimit(&limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+      static_cast<uint64_t>(offset + length) > limit.rlim_cur) {
+    return false;
+  }
+  if (sys::Fallocate(descriptor, extend ? 0 : FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                     static_cast<off_t>(length)) == 0) {
+    return true;
+  }
+  if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return false;
+  // The file system cannot reserve space; its free space has to do.
+  struct statvfs fs;
+  return sys::Fstatvfs(descriptor, &fs) == 0 &&
+         static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize > static_cast<uint64_t>(length);
+}
+
+bool CopyRange(int from, int64_t from_at, int to, int64_t at, int64_t length) {
+  loff_t in = from_at;
+  loff_t out = at;
+  while (length > 0) {
+    const ssize_t n =
+        sys::CopyFileRange(from, &in, to, &out, static_cast<size_t>(std::min(length, kMaxTransfer)));
+    if (n > 0) {
+      length -= n;
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n == 0 || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL &&
+                   errno != EBADF)) {
+      return false;
+    }
+    break;  // the kernel cannot copy between these files: copy through memory
+  }
+  std::vector<char> buffer(static_cast<size_t>(std::min<int64_t>(length, 1 << 20)));
+  while (length > 0) {
+    const size_t wanted = static_cast<size_t>(std::min<int64_t>(length, buffer.size()));
+    const size_t got = ReadFully(from, in, wanted, buffer.data());
+    if (got != wanted || !WriteAll(to, buffer.data(), static_cast<int64_t>(got), out)) return false;
+    in += static_cast<loff_t>(got);
+    out += static_cast<loff_t>(got);
+    length -= static_cast<int64_t>(got);
+  }
+  return true;
+}
+
+bool Truncate(int descriptor, int64_t size) {
+  return sys::Ftruncate(descriptor, static_cast<off_t>(size)) == 0;
+}
+bool Sync(int descriptor) { return sys::Fsync(descriptor) == 0; }
+bool SetMode(int descriptor, mode_t mode) { return sys::Fchmod(descriptor, mode) == 0; }
+bool SetOwner(int descriptor, uid_t owner, gid_t group) {
+  return sys::Fchown(descriptor, owner, group) == 0;
+}
+
+}  // namespace orvell::os

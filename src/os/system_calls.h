@@ -1,0 +1,44 @@
+// The system calls the library makes on files, each by the name of the C
+// function it stands for. All of them pass straight to the C library
+// (system_calls.cpp). That file is the one seam between the library and
+// the disk: the tests build the library once more with a replacement of
+// it that fails, or kills the process at, a chosen call, to show that no
+// failure and no crash at any write leaves a file damaged.
+#ifndef ORVELL_OS_SYSTEM_CALLS_H
+#define ORVELL_OS_SYSTEM_CALLS_H
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/types.h>
+
+namespace orvell::os::sys {
+
+// Reading and looking.
+int Open(const char* path, int flags);
+int Close(int descriptor);
+int Stat(const char* path, struct stat* out);
+int Fstat(int descriptor, struct stat* out);
+ssize_t Pread(int descriptor, void* out, size_t size, off_t at);
+off_t Lseek(int descriptor, off_t offset, int whence);
+char* Realpath(const char* path);
+int Fstatvfs(int descriptor, struct statvfs* out);
+int GetFileSizeLimit(struct rlimit* out);
+
+// Writing: each of these can fail for want of space or from the device,
+// and each is a point at which a crash can stop a save.
+ssize_t Pwrite(int descriptor, const void* data, size_t size, off_t at);
+int Fallocate(int descriptor, int mode, off_t at, off_t length);
+int Ftruncate(int descriptor, off_t length);
+int Fsync(int descriptor);
+int Fchmod(int descriptor, mode_t mode);
+int Fchown(int descriptor, uid_t owner, gid_t group);
+int Rename(const char* from, const char* to);
+ssize_t CopyFileRange(int from, loff_t* from_at, int to, loff_t* to_at, size_t size);
+int Mkostemp(char* path_template, int flags);
+int Unlink(const char* path);
+
+}  // namespace orvell::os::sys
+
+#endif
