@@ -92,7 +92,9 @@
  *       file whose header object is of size 0 or runs past the end; a WAV
  *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg,
  *       with TagLib before 2.2, when its comment is missing or is the last
- *       metadata block;
+ *       metadata block; a file TagLib takes for FLAC whose FLAC stream
+ *       does not start the file (after an ID3v2 tag), such as FLAC in
+ *       Matroska, whose container TagLib's save would break;
  *     - a value does not fit its format: a FLAC comment or picture block
  *       over 16,777,215 bytes, a WMA title, artist, comment, copyright or
  *       rating over 32,766 UTF-16 units;

@@ -668,6 +668,8 @@ TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
       {"AIFF cut short", "damaged.aiff", aiff.substr(0, aiff.size() - 100)},
       {"FLAC in Ogg, comment last", "silence.oga", ReadBytes(orvell_test::FixturePath("silence.oga"))},
       {"chapters beyond the end, readable after a save", "damaged.wv", ChaptersBeyondTheEnd()},
+      {"FLAC in Matroska, which TagLib takes for FLAC", "flac.mka",
+       ReadBytes(orvell_test::FixturePath("flac.mka"))},
   };
   for (const Damaged& damaged : cases) {
     bool opens = true;

@@ -61,7 +61,7 @@ const Entry kFormats[] = {
     {IsOneOf<TagLib::MPEG::File>,
      {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, true, false}},
     {IsOneOf<TagLib::FLAC::File>,
-     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, false, true, false}},
+     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true, true, false}},
     {IsOneOf<TagLib::Ogg::FLAC::File>,
      {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true}},
     {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,

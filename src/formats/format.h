@@ -38,9 +38,11 @@ struct Format {
   // Where the file's generic tag is TagLib's union of its tags, the tag
   // that union asks first; null when there is none to ask.
   TagLib::Tag* (*tag_asked_first)(TagLib::File& file);
-  // A save must find the file's audio to be made at all: the file points
-  // into its audio from elsewhere, and TagLib may leave those pointers
-  // behind.
+  // A save must find the file's audio to be made at all. MP4 points into
+  // its audio from elsewhere, and TagLib may leave those pointers behind.
+  // TagLib takes for FLAC any file with "fLaC" in its first kilobyte (FLAC
+  // in Matroska among them) and saves it as one, which breaks the file
+  // that holds it.
   bool needs_audio;
   // Changed tag bytes may be written over the file in place. Not in Ogg,
   // whose pages hold a checksum of everything on them: a change to one is

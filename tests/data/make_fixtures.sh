@@ -43,6 +43,9 @@ ff "$(silence 8000 mono)" -t 1 -c:a flac -f ogg silence.oga
 # behind an empty movie box, and a random-access index (mfra) at the end.
 ff "$(silence 22050 stereo)" -t 2 -c:a aac -b:a 24k \
    -movflags frag_keyframe+empty_moov -frag_duration 500000 fragmented.mp4
+# FLAC in Matroska: TagLib finds "fLaC" in its first kilobyte and takes it
+# for a FLAC file, whose save would break the Matroska structure.
+ff "$(silence 8000 mono)" -t 1 -c:a flac -f matroska flac.mka
 
 # Monkey's Audio has no encoder in Debian, so its fixture is written by
 # hand: the 3.99 descriptor and header of one second of 8 kHz mono silence
