@@ -47,7 +47,7 @@ Layout ReadBetweenTagsLayout(ByteSource& content) {
   const int64_t end = TrailingTagsStart(content, content.Size());
   if (tag.End() > end) return layout;
   layout.audio_known = true;
-  layout.audio.push_back(Run::Of(tag.End(), end - tag.End()));
+  layout.AddRun(tag.End(), end - tag.End());
   return layout;
 }
 

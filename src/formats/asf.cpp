@@ -13,7 +13,7 @@ Layout ReadAsfLayout(ByteSource& content) {
   layout.save_safe = read && size >= 30 && size <= content.Size();
   if (!layout.save_safe) return layout;
   layout.audio_known = true;
-  layout.audio.push_back(Run::Of(size, content.Size() - size));
+  layout.AddRun(size, content.Size() - size);
   return layout;
 }
 

@@ -55,20 +55,20 @@ Layout ReadFlacLayout(ByteSource& content) {
   int64_t at = Id3v2At(content, 0).End();
   if (!stream::HasAt(content, at, "fLaC")) return layout;
   at += 4;
-  std::vector<Run> audio;
+  std::vector<Span> audio;
   for (bool last = false; !last;) {
     char header[4];
     if (content.ReadAt(at, 4, header) != 4) return layout;
     last = (header[0] & 0x80) != 0;
     const int64_t length = static_cast<int64_t>(stream::BigEndian(header + 1, 3));
-    if ((header[0] & 0x7f) == 0) audio.push_back(Run::Of(at + 4, length));  // STREAMINFO
+    if ((header[0] & 0x7f) == 0) audio.push_back({at + 4, length});  // STREAMINFO
     at += 4 + length;
   }
   const int64_t end = TrailingTagsStart(content, content.Size());
   if (audio.empty() || at > end) return layout;
-  audio.push_back(Run::Of(at, end - at));
+  audio.push_back({at, end - at});
   layout.audio_known = true;
-  layout.audio = std::move(audio);
+  for (const Span& span : audio) layout.AddRun(span.offset, span.length);
   return layout;
 }
 

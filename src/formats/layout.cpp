@@ -2,16 +2,13 @@
 
 namespace orvell::formats {
 
-int64_t Run::Length() const {
-  int64_t length = 0;
-  for (const Span& span : spans) length += span.length;
-  return length;
-}
-
-Run Run::Of(int64_t offset, int64_t length) {
+void Layout::AddRun(int64_t offset, int64_t length) {
   Run run;
-  run.spans.push_back({offset, length});
-  return run;
+  run.first = spans.size();
+  run.count = 1;
+  run.length = length;
+  spans.push_back({offset, length});
+  audio.push_back(run);
 }
 
 }  // namespace orvell::formats

@@ -18,12 +18,13 @@ using stream::Span;
 
 // Bytes that belong together, wherever they lie: an Ogg packet (its
 // segments spread over pages), or a stretch of audio in other containers.
+// Where they lie is count spans of the layout's spans, from first on.
 struct Run {
-  uint32_t serial = 0;      // the Ogg stream it belongs to
-  std::vector<Span> spans;  // where its bytes lie, in order
-  bool complete = true;     // false: cut off where the reading stopped
-  int64_t Length() const;
-  static Run Of(int64_t offset, int64_t length);
+  uint32_t serial = 0;    // the Ogg stream it belongs to
+  size_t first = 0;
+  size_t count = 0;
+  int64_t length = 0;     // of all its spans together
+  bool complete = true;   // false: cut off where the reading stopped
 };
 
 struct Layout {
@@ -34,9 +35,14 @@ struct Layout {
   // format with no map, whose check is then the reopening alone.
   bool audio_known = false;
   std::vector<Run> audio;          // bytes a decoder reads, in order
+  std::vector<Span> spans;         // where the runs' bytes lie, run after run
   std::vector<int64_t> pointers;   // file positions held in the file that point into them
   std::vector<uint64_t> granules;  // Ogg granule positions
   bool sized = false;  // the container's own size field matches the file
+
+  // Adds a run of the length bytes at offset.
+  void AddRun(int64_t offset, int64_t length);
+  const Span* SpansOf(const Run& run) const { return spans.data() + run.first; }
 };
 
 }  // namespace orvell::formats

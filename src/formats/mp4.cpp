@@ -23,6 +23,7 @@ class Mp4Reader {
     layout_.audio_known = walk == Mp4Walk::Whole && audio_whole_;
     if (!layout_.audio_known) {
       layout_.audio.clear();
+      layout_.spans.clear();
       layout_.pointers.clear();
     }
     return std::move(layout_);
@@ -109,7 +110,7 @@ class Mp4Reader {
     }
     const int64_t body = box.offset + box.header_size;
     if (box.depth == 0 && box.IsNamed("mdat")) {
-      layout_.audio.push_back(Run::Of(body, box.length - box.header_size));
+      layout_.AddRun(body, box.length - box.header_size);
     } else if (box.IsNamed("stco") || box.IsNamed("co64")) {
       audio_whole_ = ReadChunkOffsets(box, box.IsNamed("stco") ? 4 : 8);
     } else if (box.IsNamed("tfhd") && box.length >= 24) {

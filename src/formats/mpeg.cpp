@@ -12,7 +12,11 @@ namespace orvell::formats {
 
 namespace {
 
-constexpr int64_t kStartScanned = 64 * 1024;
+// TagLib takes a file for MPEG by its content when a valid frame starts in
+// its first kilobyte (after an ID3v2 tag at the start, which is then the
+// tag); a tag before that frame lies within it. The look goes a little
+// further, and costs one block of the file's cache.
+constexpr int64_t kStartScanned = 4 * 1024;
 
 bool IsFrameSync(unsigned char first, unsigned char second) {
   return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
@@ -108,8 +112,8 @@ Layout ReadMpegLayout(ByteSource& content) {
   const int64_t end = TrailingTagsStart(content, content.Size());
   if (tag.End() > end) return layout;
   layout.audio_known = true;
-  if (tag.length > 0 && tag.offset > 0) layout.audio.push_back(Run::Of(0, tag.offset));  // junk
-  layout.audio.push_back(Run::Of(tag.End(), end - tag.End()));
+  if (tag.length > 0 && tag.offset > 0) layout.AddRun(0, tag.offset);  // junk
+  layout.AddRun(tag.End(), end - tag.End());
   return layout;
 }
 

@@ -17,7 +17,7 @@ enum class MpegScan {
   WholeFile,
   // Any other file: TagLib opens it as MPEG only when a valid frame
   // starts within its first kilobyte, so the tag, if any, comes before
-  // that; a look at the first 64 KB covers it with room to spare.
+  // that; a look at the first 4 KB covers it with room to spare.
   Start,
 };
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -13,20 +12,48 @@ namespace orvell::formats {
 
 namespace {
 
+// The packets of every stream in the order they end, as runs over spans
+// (a layout whose audio is every packet), and the granule positions of
+// the pages that carry one (neither 0 nor the "no packet ends here"
+// value).
 struct OggPackets {
-  std::vector<Run> packets;  // in the order they end
-  // The granule positions of the pages that carry one (neither 0 nor the
-  // "no packet ends here" value).
-  std::vector<uint64_t> granules;
+  Layout all;
   bool whole = false;  // every page was read and held together
 };
+
+// A packet of one stream not ended yet: where its bytes lie so far.
+struct OpenPacket {
+  uint32_t serial = 0;
+  std::vector<Span> spans;
+};
+
+void EndPacket(OpenPacket& open, bool complete, Layout& all) {
+  Run run;
+  run.serial = open.serial;
+  run.first = all.spans.size();
+  run.count = open.spans.size();
+  run.complete = complete;
+  for (const Span& span : open.spans) run.length += span.length;
+  all.spans.insert(all.spans.end(), open.spans.begin(), open.spans.end());
+  all.audio.push_back(run);
+  open.spans.clear();
+}
+
+OpenPacket& OpenPacketOf(std::vector<OpenPacket>& open, uint32_t serial) {
+  for (OpenPacket& packet : open) {
+    if (packet.serial == serial) return packet;
+  }
+  open.push_back(OpenPacket{serial, {}});
+  return open.back();
+}
 
 // Reads the pages from the start up to stop (a page offset; the end when
 // it is past the end). A page that does not hold together ends the walk
 // with whole false; packets still open at stop are returned incomplete.
 OggPackets WalkOgg(ByteSource& content, int64_t stop) {
   OggPackets result;
-  std::map<uint32_t, Run> open;  // packets not yet ended, by stream
+  Layout& all = result.all;
+  std::vector<OpenPacket> open;  // by stream; nearly every file has one
   const int64_t end = std::min(stop, content.Size());
   int64_t at = 0;
   while (at < end) {
@@ -38,12 +65,10 @@ OggPackets WalkOgg(ByteSource& content, int64_t stop) {
     const size_t segments = static_cast<unsigned char>(header[26]);
     if (content.ReadAt(at + 27, segments, header + 27) != segments) return result;
     const uint64_t granule = stream::LittleEndian64(header + 6);
-    const uint32_t serial = stream::LittleEndian32(header + 14);
+    OpenPacket& packet = OpenPacketOf(open, stream::LittleEndian32(header + 14));
     int64_t body = at + 27 + static_cast<int64_t>(segments);
     for (size_t i = 0; i < segments; ++i) {
       const int64_t lace = static_cast<unsigned char>(header[27 + i]);
-      Run& packet = open[serial];
-      packet.serial = serial;
       if (lace > 0) {
         if (!packet.spans.empty() && packet.spans.back().End() == body) {
           packet.spans.back().length += lace;
@@ -52,66 +77,55 @@ OggPackets WalkOgg(ByteSource& content, int64_t stop) {
         }
       }
       body += lace;
-      if (lace < 255) {
-        result.packets.push_back(std::move(packet));
-        open.erase(serial);
-      }
+      if (lace < 255) EndPacket(packet, true, all);
     }
     if (body > content.Size()) return result;
-    if (granule != 0 && granule != UINT64_MAX) result.granules.push_back(granule);
+    if (granule != 0 && granule != UINT64_MAX) all.granules.push_back(granule);
     at = body;
   }
-  for (auto& [serial, packet] : open) {
-    if (packet.spans.empty()) continue;
-    packet.complete = false;
-    result.packets.push_back(std::move(packet));
+  for (OpenPacket& packet : open) {
+    if (!packet.spans.empty()) EndPacket(packet, false, all);
   }
   result.whole = at == end || at == stop;
   return result;
 }
 
-// The bytes of a packet, at most limit of them.
-
-std::string PacketBytes(ByteSource& content, const Run& packet, size_t limit) {
-  std::string bytes;
-  for (const Span& span : packet.spans) {
-    if (bytes.size() >= limit) break;
-    const size_t take = std::min(static_cast<size_t>(span.length), limit - bytes.size());
-    const size_t start = bytes.size();
-    bytes.resize(start + take);
-    bytes.resize(start + content.ReadAt(span.offset, take, bytes.data() + start));
-  }
-  return bytes;
+// The first byte of a packet, or -1 when it has none.
+int FirstByte(ByteSource& content, const Layout& all, const Run& packet) {
+  char first = 0;
+  if (packet.count == 0 || content.ReadAt(all.SpansOf(packet)[0].offset, 1, &first) != 1) return -1;
+  return static_cast<unsigned char>(first);
 }
 
-// Where the comment block of FLAC in Ogg is among packets, and whether it
-// is the last metadata block; index packets.size() when there is none.
+// Where the comment block of FLAC in Ogg is among the packets, and whether
+// it is the last metadata block; index the packet count when there is
+// none.
 struct FlacComment {
   size_t index;
   bool last;
 };
 
-FlacComment FindFlacComment(ByteSource& content, const std::vector<Run>& packets) {
+FlacComment FindFlacComment(ByteSource& content, const Layout& all) {
+  const std::vector<Run>& packets = all.audio;
   const uint32_t serial = packets.empty() ? 0 : packets[0].serial;
   for (size_t i = 1; i < packets.size(); ++i) {
     if (packets[i].serial != serial) continue;
-    const std::string head = PacketBytes(content, packets[i], 1);
-    if (head.empty()) break;
-    const bool last = (head[0] & 0x80) != 0;
-    if ((head[0] & 0x7f) == 4) return {i, last};
+    const int head = FirstByte(content, all, packets[i]);
+    if (head < 0) break;
+    const bool last = (head & 0x80) != 0;
+    if ((head & 0x7f) == 4) return {i, last};
     if (last) break;  // the last metadata block
   }
   return {packets.size(), false};
 }
 
+// The layout of every packet but the comment's.
 Layout LayoutOf(OggPackets ogg, size_t comment) {
   Layout layout;
-  if (!ogg.whole || ogg.packets.empty()) return layout;
+  if (!ogg.whole || ogg.all.audio.empty()) return layout;
+  layout = std::move(ogg.all);
+  if (comment < layout.audio.size()) layout.audio.erase(layout.audio.begin() + comment);
   layout.audio_known = true;
-  for (size_t i = 0; i < ogg.packets.size(); ++i) {
-    if (i != comment) layout.audio.push_back(std::move(ogg.packets[i]));
-  }
-  layout.granules = std::move(ogg.granules);
   return layout;
 }
 
@@ -123,8 +137,8 @@ Layout ReadOggLayout(ByteSource& content, int64_t stop) {
 
 Layout ReadOggFlacLayout(ByteSource& content, int64_t stop) {
   OggPackets ogg = WalkOgg(content, stop);
-  const FlacComment comment = FindFlacComment(content, ogg.packets);
-  const bool found = comment.index < ogg.packets.size();
+  const FlacComment comment = FindFlacComment(content, ogg.all);
+  const bool found = comment.index < ogg.all.audio.size();
   Layout layout = LayoutOf(std::move(ogg), comment.index);
   layout.save_safe = kTagLibSavesOggFlacWhole || (found && !comment.last);
   return layout;

@@ -33,24 +33,24 @@ Layout ReadChunksLayout(ByteSource& content, ByteOrder order, const char* format
   Layout layout;
   char head[12];
   const int64_t end = content.Size();
-  Run format_run;
-  Run data_run;
+  Span format_span{0, -1};
+  Span data_span{0, -1};
   WalkChunks(content, order, [&](const Chunk& chunk) {
     layout.save_safe = layout.save_safe && chunk.size <= end - chunk.offset - 8;
     const int64_t length = std::min(chunk.size, end - chunk.offset - 8);
-    if (format_run.spans.empty() && std::memcmp(chunk.id, format, 4) == 0) {
-      format_run = Run::Of(chunk.offset + 8, length);
-    } else if (data_run.spans.empty() && std::memcmp(chunk.id, data, 4) == 0) {
-      data_run = Run::Of(chunk.offset + 8, length);
+    if (format_span.length < 0 && std::memcmp(chunk.id, format, 4) == 0) {
+      format_span = {chunk.offset + 8, length};
+    } else if (data_span.length < 0 && std::memcmp(chunk.id, data, 4) == 0) {
+      data_span = {chunk.offset + 8, length};
     }
   });
-  if (content.ReadAt(0, 12, head) != 12 || format_run.spans.empty() || data_run.spans.empty()) {
+  if (content.ReadAt(0, 12, head) != 12 || format_span.length < 0 || data_span.length < 0) {
     return layout;
   }
   layout.sized = SizeOf(head + 4, order) + 8 == end;
   layout.audio_known = true;
-  layout.audio.push_back(std::move(format_run));
-  layout.audio.push_back(std::move(data_run));
+  layout.AddRun(format_span.offset, format_span.length);
+  layout.AddRun(data_span.offset, data_span.length);
   return layout;
 }
 

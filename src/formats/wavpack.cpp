@@ -9,7 +9,7 @@ Layout ReadWavPackLayout(ByteSource& content) {
   const int64_t end = TrailingTagsStart(content, content.Size());
   if (end <= 0 || !stream::HasAt(content, 0, "wvpk")) return layout;
   layout.audio_known = true;
-  layout.audio.push_back(Run::Of(0, end));
+  layout.AddRun(0, end);
   return layout;
 }
 

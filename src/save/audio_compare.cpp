@@ -49,21 +49,22 @@ bool SameBytes(OverlayStream& after, int64_t after_at, FileSource& before, int64
   return true;
 }
 
-bool SameRun(OverlayStream& after, const Run& x, FileSource& before, const Run& y) {
-  if (x.Length() != y.Length() || x.complete != y.complete) return false;
+// Whether the run x of the new content (its spans at xs) holds the bytes
+// of the run y of the file (at ys).
+bool SameRun(OverlayStream& after, const Run& x, const Span* xs, FileSource& before, const Run& y,
+             const Span* ys) {
+  if (x.length != y.length || x.complete != y.complete) return false;
   size_t i = 0;
   size_t j = 0;
   int64_t into_x = 0;
   int64_t into_y = 0;
-  while (i < x.spans.size() && j < y.spans.size()) {
-    const int64_t n = std::min(x.spans[i].length - into_x, y.spans[j].length - into_y);
-    if (!SameBytes(after, x.spans[i].offset + into_x, before, y.spans[j].offset + into_y, n)) {
-      return false;
-    }
+  while (i < x.count && j < y.count) {
+    const int64_t n = std::min(xs[i].length - into_x, ys[j].length - into_y);
+    if (!SameBytes(after, xs[i].offset + into_x, before, ys[j].offset + into_y, n)) return false;
     into_x += n;
     into_y += n;
-    if (into_x == x.spans[i].length) ++i, into_x = 0;
-    if (into_y == y.spans[j].length) ++j, into_y = 0;
+    if (into_x == xs[i].length) ++i, into_x = 0;
+    if (into_y == ys[j].length) ++j, into_y = 0;
   }
   return true;
 }
@@ -104,7 +105,9 @@ bool SameAudio(OverlayStream& after, const Layout& now, FileSource& before, cons
     return false;
   }
   for (size_t i = 0; i < now.audio.size(); ++i) {
-    if (!SameRun(after, now.audio[i], before, old.audio[i])) return false;
+    const Run& x = now.audio[i];
+    const Run& y = old.audio[i];
+    if (!SameRun(after, x, now.SpansOf(x), before, y, old.SpansOf(y))) return false;
   }
   for (size_t i = 0; i < now.pointers.size(); ++i) {
     if (now.pointers[i] != Moved(after.Pieces(), old.pointers[i])) return false;

@@ -1,5 +1,7 @@
 #include "save/commit.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "os/file.h"
@@ -15,6 +17,58 @@ using stream::FileSource;
 using stream::OverlayStream;
 using stream::Piece;
 
+// Writes the pieces of a content to a file, in order. Long runs of the
+// file's own bytes are copied by the kernel (on some file systems without
+// copying at all); the rest, the bytes TagLib wrote and short runs between
+// them (an Ogg file's pages, say, each with a header rewritten), are
+// gathered in memory and written a megabyte at a time rather than a call
+// each.
+class PieceWriter {
+ public:
+  PieceWriter(FileSource& source, const OverlayStream& stream, int to)
+      : source_(source), stream_(stream), to_(to) {}
+
+  bool Add(int64_t at, const Piece& piece) {
+    if (piece.kind == Piece::Kind::File && piece.length >= kGathered) {
+      return Flush() && os::CopyRange(source_.Descriptor(), piece.source, to_, at, piece.length);
+    }
+    for (int64_t done = 0; done < piece.length;) {
+      if (gathered_.empty()) gathered_at_ = at + done;
+      const size_t n = static_cast<size_t>(std::min<int64_t>(
+          piece.length - done, kGathered - static_cast<int64_t>(gathered_.size())));
+      const size_t start = gathered_.size();
+      gathered_.resize(start + n);
+      char* out = gathered_.data() + start;
+      if (piece.kind == Piece::Kind::Written) {
+        std::memcpy(out, stream_.WrittenBytes(piece) + done, n);
+      } else if (piece.kind == Piece::Kind::Zeros) {
+        std::memset(out, 0, n);
+      } else if (source_.ReadAt(piece.source + done, n, out) != n) {
+        return false;
+      }
+      done += static_cast<int64_t>(n);
+      if (static_cast<int64_t>(gathered_.size()) == kGathered && !Flush()) return false;
+    }
+    return true;
+  }
+
+  bool Flush() {
+    const bool written = os::WriteAll(to_, gathered_.data(), static_cast<int64_t>(gathered_.size()),
+                                      gathered_at_);
+    gathered_.clear();
+    return written;
+  }
+
+ private:
+  static constexpr int64_t kGathered = 1024 * 1024;
+
+  FileSource& source_;
+  const OverlayStream& stream_;
+  const int to_;
+  std::string gathered_;
+  int64_t gathered_at_ = 0;
+};
+
 // Writes the content to a new file beside target and renames it over
 // target. False with nothing left behind when anything fails; unavailable
 // is set when no temporary file could be made at all.
@@ -29,15 +83,11 @@ bool ReplaceThroughTemporary(OverlayStream& stream, const std::string& target, b
   const os::FileFacts& facts = source.Facts();
   const int64_t size = stream.Size();
   bool done = os::Reserve(descriptor, 0, size, true);
+  PieceWriter writer(source, stream, descriptor);
   for (auto it = stream.Pieces().begin(); done && it != stream.Pieces().end(); ++it) {
-    const Piece& piece = it->second;
-    if (piece.kind == Piece::Kind::File) {
-      done = os::CopyRange(source.Descriptor(), piece.source, descriptor, it->first, piece.length);
-    } else if (piece.kind == Piece::Kind::Written) {
-      done = os::WriteAll(descriptor, stream.WrittenBytes(piece), piece.length, it->first);
-    }
+    done = writer.Add(it->first, it->second);
   }
-  done = done && os::Truncate(descriptor, size);
+  done = done && writer.Flush() && os::Truncate(descriptor, size);
   if (done) {
     Unchecked(os::SetOwner(descriptor, facts.owner, facts.group),
               "without privilege only the owner's own group, or nothing, may be set: the file "

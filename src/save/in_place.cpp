@@ -117,10 +117,8 @@ std::optional<std::vector<Change>> ChangesInPlace(OverlayStream& stream, std::st
 }
 
 bool TouchesAudio(const formats::Layout& old, int64_t offset, int64_t end) {
-  for (const formats::Run& run : old.audio) {
-    for (const Span& span : run.spans) {
-      if (offset < span.End() && span.offset < end) return true;
-    }
+  for (const Span& span : old.spans) {
+    if (offset < span.End() && span.offset < end) return true;
   }
   return false;
 }

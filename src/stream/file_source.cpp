@@ -10,11 +10,14 @@ namespace {
 // TagLib reads a file in pieces of a few bytes to a few kilobytes, seeking
 // back and forth, and visits a few places in one call: the start of the
 // file, its end, a tag in between. What was read is kept for the whole
-// call, up to this many bytes; only a walk through a long file (the boxes
-// of a fragmented MP4, the junk before the first MPEG frame of a damaged
-// file) holds more, and then what was used longest ago makes room, so
-// that the memory a call takes stays bounded.
-constexpr int64_t kMaxHeld = 4 * 1024 * 1024;
+// call, up to this many bytes: enough that a save which goes through a
+// whole file of a few minutes (TagLib renumbering the pages of an Ogg file
+// after its comment grew, then the check of the new content and the copy
+// of it) reads it from the disk once. A walk through a longer file (the
+// boxes of a fragmented MP4, the junk before the first MPEG frame of a
+// damaged file) holds more, and then what was used longest ago makes
+// room, so that the memory a call takes stays bounded.
+constexpr int64_t kMaxHeld = 16 * 1024 * 1024;
 // How far a read that follows on from the last one may reach ahead.
 constexpr int64_t kMaxSequel = 256 * 1024;
 
