@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,11 +17,13 @@
 #include <taglib/tfilestream.h>
 
 #include "api/frame.h"
+#include "formats/containers.h"
+#include "formats/nesting.h"
+#include "orvell.h"
 #include "seam/taglib_seam.h"
-#include "tag/text.h"
 #include "stream/file_source.h"
 #include "stream/overlay_stream.h"
-#include "orvell.h"
+#include "tag/text.h"
 #include "support/exports_table.h"
 #include "support/fake_file.h"
 #include "support/taglib_direct.h"
@@ -467,6 +470,63 @@ TEST(OverlayStream, StopsTakingWritesPastItsLimit) {
   const long size = static_cast<long>(stream.length());
   stream.insert(block, 0, 0);
   EXPECT_EQ(static_cast<long>(stream.length()), size);
+}
+
+// The bytes this process has read from files so far, as the kernel counts
+// them.
+long long BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string name;
+  long long value = 0;
+  while (io >> name >> value) {
+    if (name == "rchar:") return value;
+  }
+  return -1;
+}
+
+// WavPack blocks of 32 KB, each behind its header, size bytes in all.
+std::string WavPackBlocks(size_t size) {
+  std::string bytes;
+  while (bytes.size() < size) {
+    bytes += "wvpk";
+    for (uint32_t block = 32 * 1024 - 8, i = 0; i < 4; ++i) bytes += static_cast<char>(block >> (8 * i));
+    bytes += std::string(32 * 1024 - 8, '\x55');
+  }
+  return bytes;
+}
+
+// What is read of a long file before TagLib opens it and when a save is
+// checked: no more than TagLib reads itself, however long the file.
+TEST(OverlayStream, ChecksReadNoFurtherThanTagLibWould) {
+  constexpr size_t kSize = 8 << 20;
+  const std::string noise(kSize, '\x55');  // no frame sync, no tag
+  using Source = orvell::stream::FileSource;
+  struct Check {
+    const char* name;
+    const std::string* bytes;
+    std::function<void(Source&)> check;
+    long long most;
+  };
+  const std::string wavpack = WavPackBlocks(kSize);
+  const Check checks[] = {
+      {"noise.aac", &noise, [](Source& s) { orvell::formats::NestsTooDeep(s, s.Path()); }, 64 << 10},
+      {"noise.mka", &noise, [](Source& s) { orvell::formats::NestsTooDeep(s, s.Path()); }, 64 << 10},
+      {"noise.wv", &wavpack, [](Source& s) { orvell::formats::ReadWavPackLayout(s); }, 64 << 10},
+      // TagLib itself looks through the whole of a file named .mp3.
+      {"noise.mp3", &noise, [](Source& s) { orvell::formats::NestsTooDeep(s, s.Path()); },
+       kSize + (64 << 10)},
+  };
+  TempDir dir;
+  for (const Check& check : checks) {
+    const std::string path = dir.File(check.name);
+    orvell_test::WriteBytes(path, *check.bytes);
+    Source source(path.c_str());
+    const long long before = BytesRead();
+    check.check(source);
+    const long long read = BytesRead() - before;
+    EXPECT_LE(read, check.most) << check.name;
+    EXPECT_GT(read, 0) << check.name;
+  }
 }
 
 }  // namespace stream
