@@ -1,5 +1,5 @@
 # The library once more, with the system calls of
-# tests/support/fault_injection.cpp in place of src/os/system_calls.cpp:
+# tests/support/fault_injection.cpp in place of src/os/writing_calls.cpp:
 # the data safety suite and the tags fuzzer fail or kill a save at each of
 # its writes through it. Shared by tests/ and fuzz/, either of which may be
 # built alone.

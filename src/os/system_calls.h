@@ -1,9 +1,10 @@
 // The system calls the library makes on files, each by the name of the C
-// function it stands for. All of them pass straight to the C library
-// (system_calls.cpp). That file is the one seam between the library and
-// the disk: the tests build the library once more with a replacement of
-// it that fails, or kills the process at, a chosen call, to show that no
-// failure and no crash at any write leaves a file damaged.
+// function it stands for. All of them pass straight to the C library:
+// system_calls.cpp, and writing_calls.cpp for those that write. The
+// latter is the seam between the library and the disk: the tests build the
+// library once more with a replacement of it that fails, or kills the
+// process at, a chosen call, to show that no failure and no crash at any
+// write leaves a file damaged.
 #ifndef ORVELL_OS_SYSTEM_CALLS_H
 #define ORVELL_OS_SYSTEM_CALLS_H
 
@@ -15,7 +16,8 @@
 
 namespace orvell::os::sys {
 
-// Reading and looking.
+// Reading and looking; the temporary file's name taken and given back
+// (system_calls.cpp).
 int Open(const char* path, int flags);
 int Close(int descriptor);
 int Stat(const char* path, struct stat* out);
@@ -25,9 +27,11 @@ off_t Lseek(int descriptor, off_t offset, int whence);
 char* Realpath(const char* path);
 int Fstatvfs(int descriptor, struct statvfs* out);
 int GetFileSizeLimit(struct rlimit* out);
+int Mkostemp(char* path_template, int flags);
+int Unlink(const char* path);
 
-// Writing: each of these can fail for want of space or from the device,
-// and each is a point at which a crash can stop a save.
+// Writing (writing_calls.cpp): each of these can fail for want of space or
+// from the device, and each is a point at which a crash can stop a save.
 ssize_t Pwrite(int descriptor, const void* data, size_t size, off_t at);
 int Fallocate(int descriptor, int mode, off_t at, off_t length);
 int Ftruncate(int descriptor, off_t length);
@@ -36,8 +40,6 @@ int Fchmod(int descriptor, mode_t mode);
 int Fchown(int descriptor, uid_t owner, gid_t group);
 int Rename(const char* from, const char* to);
 ssize_t CopyFileRange(int from, loff_t* from_at, int to, loff_t* to_at, size_t size);
-int Mkostemp(char* path_template, int flags);
-int Unlink(const char* path);
 
 }  // namespace orvell::os::sys
 

@@ -1,5 +1,5 @@
 // Failures injected into the writes of a save. This file takes the place
-// of the library's os/system_calls.cpp in a build of the library made for
+// of the library's os/writing_calls.cpp in a build of the library made for
 // these tests (liborvell_faulty.so): it defines the same calls, and each
 // writing call (pwrite, fallocate, ftruncate, fsync, fchmod, fchown,
 // rename, copy_file_range) passes on to the C library unless the injector
