@@ -20,7 +20,7 @@ class Mp4Reader {
 
   Layout Read() {
     const Mp4Walk walk = WalkMp4(content_, [this](const Mp4Box& box) { Visit(box); });
-    layout_.audio_known = walk == Mp4Walk::Whole && audio_whole_;
+    layout_.audio_known = walk == Mp4Walk::Complete && audio_whole_;
     if (!layout_.audio_known) {
       layout_.audio.clear();
       layout_.spans.clear();

@@ -29,7 +29,7 @@ Mp4Walk WalkMp4(ByteSource& content, const std::function<void(const Mp4Box&)>& v
     // A container ends where its length says; TagLib's loop over its
     // children ends once the cursor reaches that point or passes it.
     while (!open.empty() && cursor - open.back().offset >= open.back().length) open.pop_back();
-    if (open.empty() && cursor + 8 > end) return Mp4Walk::Whole;
+    if (open.empty() && cursor + 8 > end) return Mp4Walk::Complete;
 
     Mp4Box box;
     box.offset = cursor;

@@ -32,7 +32,7 @@ struct Mp4Box {
 constexpr int kMaxMp4Depth = 100;
 
 enum class Mp4Walk {
-  Whole,    // every box up to the end of the file
+  Complete, // every box up to the end of the file
   Stopped,  // where TagLib stops parsing: a header it cannot read, or a length below 8
   TooDeep,  // deeper than kMaxMp4Depth (the walk stops there)
 };
