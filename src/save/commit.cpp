@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "os/file.h"
@@ -26,19 +27,25 @@ using stream::Piece;
 class PieceWriter {
  public:
   PieceWriter(FileSource& source, const OverlayStream& stream, int to)
-      : source_(source), stream_(stream), to_(to) {}
+      : source_(source), stream_(stream), to_(to) {
+    // A small file's bytes are gathered on the stack: the heap's first
+    // block of a kilobyte or more costs as much as the whole copy.
+    if (stream.Size() > static_cast<int64_t>(sizeof small_)) {
+      large_.reset(new char[kGathered]);
+      buffer_ = large_.get();
+      capacity_ = kGathered;
+    }
+  }
 
   bool Add(int64_t at, const Piece& piece) {
     if (piece.kind == Piece::Kind::File && piece.length >= kGathered) {
       return Flush() && os::CopyRange(source_.Descriptor(), piece.source, to_, at, piece.length);
     }
     for (int64_t done = 0; done < piece.length;) {
-      if (gathered_.empty()) gathered_at_ = at + done;
-      const size_t n = static_cast<size_t>(std::min<int64_t>(
-          piece.length - done, kGathered - static_cast<int64_t>(gathered_.size())));
-      const size_t start = gathered_.size();
-      gathered_.resize(start + n);
-      char* out = gathered_.data() + start;
+      if (filled_ == 0) gathered_at_ = at + done;
+      const size_t n =
+          static_cast<size_t>(std::min<int64_t>(piece.length - done, capacity_ - filled_));
+      char* out = buffer_ + filled_;
       if (piece.kind == Piece::Kind::Written) {
         std::memcpy(out, stream_.WrittenBytes(piece) + done, n);
       } else if (piece.kind == Piece::Kind::Zeros) {
@@ -46,16 +53,16 @@ class PieceWriter {
       } else if (source_.ReadAt(piece.source + done, n, out) != n) {
         return false;
       }
+      filled_ += static_cast<int64_t>(n);
       done += static_cast<int64_t>(n);
-      if (static_cast<int64_t>(gathered_.size()) == kGathered && !Flush()) return false;
+      if (filled_ == capacity_ && !Flush()) return false;
     }
     return true;
   }
 
   bool Flush() {
-    const bool written = os::WriteAll(to_, gathered_.data(), static_cast<int64_t>(gathered_.size()),
-                                      gathered_at_);
-    gathered_.clear();
+    const bool written = os::WriteAll(to_, buffer_, filled_, gathered_at_);
+    filled_ = 0;
     return written;
   }
 
@@ -65,7 +72,11 @@ class PieceWriter {
   FileSource& source_;
   const OverlayStream& stream_;
   const int to_;
-  std::string gathered_;
+  char small_[16 * 1024];
+  std::unique_ptr<char[]> large_;
+  char* buffer_ = small_;
+  int64_t capacity_ = sizeof small_;
+  int64_t filled_ = 0;
   int64_t gathered_at_ = 0;
 };
 
