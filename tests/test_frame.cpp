@@ -269,7 +269,7 @@ TEST_P(StreamFidelity, BehavesAsTagLibsFileStream) {
     orvell_test::WriteBytes(theirs_path, original);
     orvell_test::WriteBytes(ours_path, original);
     TagLib::FileStream theirs(theirs_path.c_str());
-    orvell::stream::FileSource source(ours_path.c_str());
+    orvell::stream::FileSource source(ours_path.c_str(), orvell::stream::Access::Read);
     orvell::stream::OverlayStream ours(source);
     ASSERT_FALSE(ours.readOnly());
     for (int step = 0; step < 60; ++step) {
@@ -459,7 +459,7 @@ TEST(OverlayStream, EveryReadGivesWhatTagLibsOwnStreamGives) {
 TEST(OverlayStream, StopsTakingWritesPastItsLimit) {
   TempDir dir;
   const std::string path = dir.Copy("silence.flac");
-  orvell::stream::FileSource source(path.c_str());
+  orvell::stream::FileSource source(path.c_str(), orvell::stream::Access::Read);
   orvell::stream::OverlayStream stream(source);
   stream.LimitWrites(10000);
   const TagLib::ByteVector block(1000, 'x');
@@ -520,7 +520,7 @@ TEST(OverlayStream, ChecksReadNoFurtherThanTagLibWould) {
   for (const Check& check : checks) {
     const std::string path = dir.File(check.name);
     orvell_test::WriteBytes(path, *check.bytes);
-    Source source(path.c_str());
+    Source source(path.c_str(), orvell::stream::Access::Read);
     const long long before = BytesRead();
     check.check(source);
     const long long read = BytesRead() - before;

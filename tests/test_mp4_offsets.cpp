@@ -105,7 +105,7 @@ bool ReferenceVerdict(const std::string& path, const std::string& bytes) {
 }
 
 bool OurVerdict(const std::string& path) {
-  orvell::stream::FileSource source(path.c_str());
+  orvell::stream::FileSource source(path.c_str(), orvell::stream::Access::Read);
   return orvell::formats::ReadMp4Layout(source).save_safe;
 }
 

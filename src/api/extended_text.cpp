@@ -21,7 +21,7 @@ int32_t GetPropertyText(const char* path, char* buffer, int32_t size, const char
   // Cleared before the open, so every later failure leaves the empty text.
   buffer[0] = '\0';
   return Guard([&] {
-    return WithFile(path, kTextFamily, [&](OpenFile& file) {
+    return WithFile(path, kTextFamily, Access::Read, [&](OpenFile& file) {
       const TagLib::StringList values = Lookup(file.Properties(), key);
       if (values.isEmpty()) return 0;
       return CopyTextOut(values.front(), buffer, size);
@@ -33,7 +33,7 @@ int32_t SetPropertyText(const char* path, const char* text, const char* key) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return kBadValue;
-    return WithFile(path, kTextFamily, [&](OpenFile& file) {
+    return WithFile(path, kTextFamily, Access::Write, [&](OpenFile& file) {
       TagLib::PropertyMap map = file.Properties();
       StoreOrErase(map, key, FromUtf8(text));
       file.SetProperties(map, kNoGenericField);
@@ -46,7 +46,7 @@ int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return kBadValue;
-    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+    return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       const TagLib::String artist = FromUtf8(text);
       if (flag != 0) {
         // The map is read before the artist is set: TagLib builds it from

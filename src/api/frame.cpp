@@ -5,11 +5,16 @@
 #include <string>
 
 #include "save/checked_save.h"
+#include "save/journal.h"
 #include "seam/taglib_seam.h"
 
 namespace orvell {
 
-OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(OpenTagLibFile(source_, stream_)) {}
+OpenFile::OpenFile(const char* path, Access access)
+    : source_(path, access),
+      settled_(save::SettleInterruptedSave(source_)),
+      stream_(source_),
+      ref_(OpenTagLibFile(source_, stream_)) {}
 
 bool OpenFile::Save(size_t input_bytes, GenericFields written) {
   return save::SaveChecked(ref_, stream_, save::SaveRequest{input_bytes, written});

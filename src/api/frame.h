@@ -47,9 +47,12 @@ TagLib::FileRef OpenTagLibFile(stream::FileSource& source, stream::OverlayStream
 // read at the Average level, through Orvell's own stream over the file, so
 // that TagLib's writes stay in memory until a save has checked them.
 // Closed, never saved, when it goes out of scope.
+using stream::Access;
+
 class OpenFile {
  public:
-  explicit OpenFile(const char* path);
+  // Opens path, locked for access (stream/file_source.h).
+  OpenFile(const char* path, Access access);
   OpenFile(const OpenFile&) = delete;
   OpenFile& operator=(const OpenFile&) = delete;
 
@@ -72,25 +75,28 @@ class OpenFile {
 
  private:
   // Declared in this order so that TagLib's file goes first, then the
-  // stream it reads, then the file descriptor under both.
+  // stream it reads, then the file descriptor under both; and so that what
+  // an interrupted save left is dealt with before the stream looks at the
+  // file.
   stream::FileSource source_;
+  bool settled_;
   stream::OverlayStream stream_;
   TagLib::FileRef ref_;
 };
 
-// Opens path and calls work(file) when it opened. Returns work's result,
+// Opens path for access and calls work(file) when it opened. Returns work's result,
 // or the family's code for a file that did not open.
 template <typename Work>
-int32_t WithFile(const char* path, Family family, Work&& work) {
-  OpenFile file(path);
+int32_t WithFile(const char* path, Family family, Access access, Work&& work) {
+  OpenFile file(path, access);
   if (file.IsNull()) return family.not_opened;
   return work(file);
 }
 
 // As WithFile, and also requires the generic tag: work(file, tag).
 template <typename Work>
-int32_t WithTag(const char* path, Family family, Work&& work) {
-  OpenFile file(path);
+int32_t WithTag(const char* path, Family family, Access access, Work&& work) {
+  OpenFile file(path, access);
   if (file.IsNull()) return family.not_opened;
   TagLib::Tag* tag = file.Tag();
   if (tag == nullptr) return family.missing;
@@ -100,7 +106,7 @@ int32_t WithTag(const char* path, Family family, Work&& work) {
 // As WithFile, and also requires the audio properties: work(properties).
 template <typename Work>
 int32_t WithAudio(const char* path, Family family, Work&& work) {
-  OpenFile file(path);
+  OpenFile file(path, Access::Read);
   if (file.IsNull()) return family.not_opened;
   const TagLib::AudioProperties* audio = file.Audio();
   if (audio == nullptr) return family.missing;

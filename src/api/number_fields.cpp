@@ -18,7 +18,7 @@ int32_t& HalfOf(StoredPair& pair, Half half) {
 int32_t GetHalf(const char* path, const PairKeys& keys, Half half) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
-    return WithFile(path, kNumberGetter, [&](OpenFile& file) {
+    return WithFile(path, kNumberGetter, Access::Read, [&](OpenFile& file) {
       StoredPair pair = ReadStoredPair(file.Properties(), keys, file.Tag());
       return HalfOf(pair, half);
     });
@@ -29,7 +29,7 @@ int32_t SetHalf(const char* path, int32_t value, const PairKeys& keys, Half half
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (value < 0) return kBadValue;
-    return WithFile(path, kTextFamily, [&](OpenFile& file) {
+    return WithFile(path, kTextFamily, Access::Write, [&](OpenFile& file) {
       TagLib::PropertyMap map = file.Properties();
       // The half kept is the one a reader saw: for the track number, the
       // generic tag's when "TRACKNUMBER" holds none.

@@ -92,7 +92,7 @@ int32_t ReadTags(const char* path, char* buffer, int32_t size) {
   if (IsBadBuffer(buffer, size)) return kBadBuffer;
   buffer[0] = '\0';
   return Guard([&] {
-    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+    return WithTag(path, kTextFamily, Access::Read, [&](OpenFile& file, TagLib::Tag& tag) {
       Record record;
       const TagLib::PropertyMap map = file.Properties();
       GatherTag(tag, map, record);

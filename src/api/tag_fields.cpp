@@ -26,7 +26,7 @@ int32_t GetTagText(const char* path, char* buffer, int32_t size, TagText field) 
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (IsBadBuffer(buffer, size)) return kBadBuffer;
-    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+    return WithTag(path, kTextFamily, Access::Read, [&](OpenFile& file, TagLib::Tag& tag) {
       return CopyTextOut(ShownText(file, tag, field), buffer, size);
     });
   });
@@ -36,7 +36,7 @@ int32_t SetTagText(const char* path, const char* text, TagText field) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (text == nullptr) return kBadValue;
-    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+    return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       WriteTagText(tag, field, FromUtf8(text));
       return SaveOnce(file, kSaveFailed, std::strlen(text), FieldBit(field));
     });
@@ -46,7 +46,7 @@ int32_t SetTagText(const char* path, const char* text, TagText field) {
 int32_t GetTagNumber(const char* path, NumberReader read) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
-    return WithTag(path, kNumberGetter, [&](OpenFile&, TagLib::Tag& tag) {
+    return WithTag(path, kNumberGetter, Access::Read, [&](OpenFile&, TagLib::Tag& tag) {
       return static_cast<int32_t>((tag.*read)());
     });
   });
@@ -100,7 +100,7 @@ int32_t OV_SetYear(const char* path, int32_t year) {
   return Guard([&] {
     if (IsBadPath(path)) return kBadPath;
     if (year < 0) return kBadValue;
-    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+    return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       tag.setYear(static_cast<unsigned int>(year));
       return SaveOnce(file, kSaveFailed, sizeof year, kYearBit);
     });

@@ -116,7 +116,7 @@ int32_t WriteTags(const char* path, const char* block, int32_t size) {
     const int32_t parsed = ParseWriteBlock(block, size, items);
     if (parsed < 0) return parsed;
     if (AllKeep(items)) return kNothingToWrite;
-    return WithTag(path, kTextFamily, [&](OpenFile& file, TagLib::Tag& tag) {
+    return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       GenericFields written = TagFieldsWritten(items);
       if (TouchesProperties(items)) {
         TagLib::PropertyMap map = file.Properties();

@@ -2,13 +2,16 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "os/system_calls.h"
@@ -23,16 +26,29 @@ constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 // The most one system call is asked to move.
 constexpr int64_t kMaxTransfer = 1 << 30;
 
-FileFacts FactsOf(const struct stat& s) {
-  return {s.st_dev, s.st_ino, s.st_nlink, s.st_mode, s.st_uid, s.st_gid,
-          static_cast<int64_t>(s.st_size)};
+// A lock wait's first pause, and how long it is waited for in all.
+constexpr auto kFirstPause = std::chrono::milliseconds(1);
+constexpr auto kPauseMost = std::chrono::milliseconds(50);
+constexpr auto kLockWait = std::chrono::seconds(60);
+
+void Take(const struct stat& s, FileFacts& facts) {
+  const bool link = facts.named_through_link;
+  facts = {s.st_dev, s.st_ino, s.st_nlink, s.st_mode, s.st_uid, s.st_gid,
+           static_cast<int64_t>(s.st_size), s.st_ctim, link};
+}
+
+bool SameTime(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 }  // namespace
 
 int OpenRegularFile(const char* path, FileFacts& facts) {
   struct stat named;
-  if (sys::Stat(path, &named) != 0 || !S_ISREG(named.st_mode)) return -1;
+  if (sys::Lstat(path, &named) != 0) return -1;
+  facts.named_through_link = S_ISLNK(named.st_mode);
+  if (facts.named_through_link && sys::Stat(path, &named) != 0) return -1;
+  if (!S_ISREG(named.st_mode)) return -1;
   const int descriptor = sys::Open(path, O_RDONLY | kOpenFlags);
   if (descriptor < 0) return -1;
   // The path may have changed between the two looks; what was opened counts.
@@ -41,8 +57,37 @@ int OpenRegularFile(const char* path, FileFacts& facts) {
     sys::Close(descriptor);
     return -1;
   }
-  facts = FactsOf(opened);
+  Take(opened, facts);
   return descriptor;
+}
+
+bool LockFile(int descriptor, bool exclusive, bool& waited) {
+  const int kind = exclusive ? LOCK_EX : LOCK_SH;
+  waited = false;
+  auto pause = kFirstPause;
+  const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+  while (sys::Flock(descriptor, kind | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return true;  // no such locks here
+    if (std::chrono::steady_clock::now() >= give_up) return false;
+    waited = true;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, kPauseMost);
+  }
+  return true;
+}
+
+bool Refresh(int descriptor, FileFacts& facts) {
+  struct stat now;
+  if (sys::Fstat(descriptor, &now) != 0) return false;
+  Take(now, facts);
+  return true;
+}
+
+bool Unchanged(int descriptor, const char* path, const FileFacts& facts) {
+  struct stat now;
+  return sys::Fstat(descriptor, &now) == 0 && static_cast<int64_t>(now.st_size) == facts.size &&
+         SameTime(now.st_ctim, facts.changed) && StillNames(path, facts);
 }
 
 int OpenSameFileForWriting(const char* path, const FileFacts& facts) {
@@ -59,6 +104,13 @@ int OpenSameFileForWriting(const char* path, const FileFacts& facts) {
 
 void CloseFile(int descriptor) {
   if (descriptor >= 0) sys::Close(descriptor);
+}
+
+bool StatFacts(const char* path, FileFacts& facts) {
+  struct stat now;
+  if (sys::Stat(path, &now) != 0) return false;
+  Take(now, facts);
+  return true;
 }
 
 bool StillNames(const char* path, const FileFacts& facts) {

@@ -23,6 +23,10 @@ struct FileFacts {
   uid_t owner = 0;
   gid_t group = 0;
   int64_t size = 0;
+  // Moved by any change to the bytes or the attributes.
+  struct timespec changed = {};
+  // The path's last part is a symbolic link.
+  bool named_through_link = false;
 };
 
 // Opens path for reading, only when it names a regular file (after
@@ -31,12 +35,34 @@ struct FileFacts {
 // fills facts, or -1.
 int OpenRegularFile(const char* path, FileFacts& facts);
 
+// Takes the advisory lock on the open file: shared to read it, exclusive
+// to save it. Every call of the library on a file takes it, so saves of one
+// file by several processes or threads follow each other, and no call
+// reads a file while a save is rewriting it in place. A holder that keeps
+// it for over a minute is waited for no longer: false then. A file system
+// without such locks is not locked, and true returned. waited is set when
+// another held the lock first.
+bool LockFile(int descriptor, bool exclusive, bool& waited);
+
+// Facts read again from the open file (its size and change time may have
+// moved while its lock was waited for).
+bool Refresh(int descriptor, FileFacts& facts);
+
+// Whether the open file and path are still what facts say they were: the
+// same file at path, of the same size, changed at the same time. A save
+// checks it right before it commits, so that it never writes over what
+// another program changed since the file was read.
+bool Unchanged(int descriptor, const char* path, const FileFacts& facts);
+
 // Opens path for writing, only when it still names the file facts
 // describe. Returns the descriptor, or -1 (no permission, a read-only file
 // system, or another file at the path by now).
 int OpenSameFileForWriting(const char* path, const FileFacts& facts);
 
 void CloseFile(int descriptor);
+
+// The facts of what path names (after symbolic links), or false.
+bool StatFacts(const char* path, FileFacts& facts);
 
 // Whether path names the file facts describe.
 bool StillNames(const char* path, const FileFacts& facts);

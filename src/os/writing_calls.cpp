@@ -4,7 +4,10 @@
 // fails the call they choose, or kills the process there.
 #include "os/system_calls.h"
 
+#include <linux/fs.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace orvell::os::sys {
@@ -23,4 +26,10 @@ int Rename(const char* from, const char* to) { return ::rename(from, to); }
 ssize_t CopyFileRange(int from, loff_t* from_at, int to, loff_t* to_at, size_t size) {
   return ::copy_file_range(from, from_at, to, to_at, size, 0);
 }
+int Fsetxattr(int descriptor, const char* name, const void* value, size_t size) {
+  return ::fsetxattr(descriptor, name, value, size, 0);
+}
+int Fremovexattr(int descriptor, const char* name) { return ::fremovexattr(descriptor, name); }
+int SetFlags(int descriptor, int flags) { return ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags); }
+
 }  // namespace orvell::os::sys

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "os/file.h"
-#include "save/unchecked.h"
+#include "os/unchecked.h"
 
 namespace orvell::save {
 
@@ -14,10 +14,6 @@ using stream::FileSource;
 using stream::OverlayStream;
 using stream::Piece;
 using stream::Span;
-
-// A rewrite in place keeps the old bytes from the first change onwards in
-// memory, and the new ones; beyond this it is refused rather than risked.
-constexpr int64_t kInPlaceRewriteMax = 64 * 1024 * 1024;
 
 bool IsIdentity(int64_t at, const Piece& piece) {
   return piece.kind == Piece::Kind::File && piece.source == at;
@@ -142,35 +138,12 @@ bool WriteInPlace(FileSource& source, const std::vector<Change>& changes, int64_
   if (done && new_size < old_size) done = os::Truncate(descriptor, new_size);
   if (done) return true;
   for (const auto& [offset, old] : saved) {
-    Unchecked(os::WriteAll(descriptor, old.data(), static_cast<int64_t>(old.size()), offset),
+    os::Unchecked(os::WriteAll(descriptor, old.data(), static_cast<int64_t>(old.size()), offset),
               "the save has failed already: every other old byte still goes back");
   }
-  Unchecked(os::Truncate(descriptor, old_size),
+  os::Unchecked(os::Truncate(descriptor, old_size),
             "the save has failed already: the old bytes are back, only the size may not be");
   return false;
-}
-
-bool RewriteInPlace(OverlayStream& stream) {
-  FileSource& source = stream.Source();
-  int64_t first = stream.Size();
-  for (const auto& [at, piece] : stream.Pieces()) {
-    if (!IsIdentity(at, piece)) {
-      first = at;
-      break;
-    }
-  }
-  const int64_t old_size = source.Size();
-  const int64_t new_size = stream.Size();
-  first = std::min({first, old_size, new_size});
-  if (std::max(new_size, old_size) - first > kInPlaceRewriteMax) return false;
-  std::string fresh(static_cast<size_t>(new_size - first), '\0');
-  std::string old(static_cast<size_t>(old_size - first), '\0');
-  if (stream.ReadAt(first, fresh.size(), fresh.data()) != fresh.size() ||
-      source.ReadAt(first, old.size(), old.data()) != old.size()) {
-    return false;
-  }
-  return WriteInPlace(source, {Change{first, fresh.data(), static_cast<int64_t>(fresh.size())}},
-                      new_size);
 }
 
 }  // namespace orvell::save

@@ -1,7 +1,7 @@
-// Writing checked new content over the file it came from, in place:
-// only the bytes that changed where nothing of the file moved, or the
-// whole content from its first change. What the writes replace is kept in
-// memory and written back when a later write fails.
+// Writing checked new content over the file it came from, in place, when
+// nothing of the file moved: only the bytes that changed, a tag's. What
+// the writes replace is kept in memory and written back when a later
+// write fails.
 #ifndef ORVELL_SAVE_IN_PLACE_H
 #define ORVELL_SAVE_IN_PLACE_H
 
@@ -38,11 +38,6 @@ bool TouchesAudio(const formats::Layout& old, int64_t offset, int64_t end);
 // Writes changes over the file, and its new size; on a failure, writes
 // back what they replaced.
 bool WriteInPlace(stream::FileSource& source, const std::vector<Change>& changes, int64_t new_size);
-
-// The whole content from the first byte that changed, written over the
-// file in place, the old bytes written back on a failure. Refused beyond
-// kInPlaceRewriteMax bytes.
-bool RewriteInPlace(stream::OverlayStream& stream);
 
 }  // namespace orvell::save
 

@@ -18,14 +18,67 @@ namespace {
 // damaged file) holds more, and then what was used longest ago makes
 // room, so that the memory a call takes stays bounded.
 constexpr int64_t kMaxHeld = 16 * 1024 * 1024;
+// How often a file is opened again when a save replaced it while its lock
+// was waited for.
+constexpr int kOpenAttempts = 8;
 // How far a read that follows on from the last one may reach ahead.
 constexpr int64_t kMaxSequel = 256 * 1024;
 
 }  // namespace
 
-FileSource::FileSource(const char* path) : path_(path) {
-  descriptor_ = os::OpenRegularFile(path, facts_);
-  if (descriptor_ >= 0) size_ = facts_.size;
+FileSource::FileSource(const char* path, Access access) : path_(path), access_(access) {
+  // A save that held the lock first may have renamed a new file over the
+  // path; a save must work on that one.
+  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+    descriptor_ = os::OpenRegularFile(path, facts_);
+    if (descriptor_ < 0) return;
+    bool waited = false;
+    if (!os::LockFile(descriptor_, access == Access::Write, waited)) break;
+    const bool settled = access == Access::Read && !waited;
+    if (settled || (os::StillNames(path, facts_) && os::Refresh(descriptor_, facts_))) {
+      size_ = facts_.size;
+      return;
+    }
+    os::CloseFile(descriptor_);
+    descriptor_ = -1;
+  }
+  os::CloseFile(descriptor_);
+  descriptor_ = -1;
+}
+
+bool FileSource::Refresh() {
+  extents_.clear();
+  held_ = 0;
+  last_ = 0;
+  last_read_end_ = -1;
+  last_read_ = 0;
+  first_block_used_ = false;
+  if (!os::Refresh(descriptor_, facts_)) return false;
+  size_ = facts_.size;
+  return true;
+}
+
+void FileSource::Close() {
+  os::CloseFile(descriptor_);
+  os::CloseFile(write_descriptor_);
+  descriptor_ = -1;
+  write_descriptor_ = -1;
+  size_ = 0;
+}
+
+std::string FileSource::SavedPath() const {
+  return facts_.named_through_link ? os::ResolvedPath(path_) : std::string(path_);
+}
+
+bool FileSource::LockExclusively() {
+  bool waited = false;
+  if (access_ == Access::Write) return true;
+  if (!os::LockFile(descriptor_, true, waited) ||
+      (waited && !(os::StillNames(path_, facts_) && os::Refresh(descriptor_, facts_)))) {
+    return false;
+  }
+  access_ = Access::Write;
+  return true;
 }
 
 FileSource::~FileSource() {

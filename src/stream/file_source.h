@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "os/file.h"
@@ -15,14 +16,20 @@
 
 namespace orvell::stream {
 
+// What a call will do with a file: read it, or save it too.
+enum class Access { Read, Write };
+
 class FileSource final : public ByteSource {
  public:
   // Opens path. A path that names anything but a regular file (after
   // symbolic links), such as a FIFO, a socket, a device or a directory, is
   // never opened, so a call can neither block on it nor set off what
-  // opening a device does. The file is opened for reading; a save opens it
-  // for writing too (WriteDescriptor). path must outlive the source.
-  explicit FileSource(const char* path);
+  // opening a device does. The file is opened for reading, and locked,
+  // shared to read, exclusive to save, for as long as the source lives
+  // (os/file.h); a save opens it for writing too (WriteDescriptor). A
+  // save, and a call that waited for the lock, works on the file the path
+  // names once the lock is held. path must outlive the source.
+  FileSource(const char* path, Access access);
   ~FileSource() override;
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
@@ -35,6 +42,16 @@ class FileSource final : public ByteSource {
   // longer names the file that was read.
   int WriteDescriptor();
   const os::FileFacts& Facts() const { return facts_; }
+  // The path of the file as a save writes it: path, or where its last
+  // part, a symbolic link, leads.
+  std::string SavedPath() const;
+  // Takes the file's lock exclusively, if it is held shared.
+  bool LockExclusively();
+  // Reads the file's facts again and forgets the bytes read, after the
+  // file was written to; false when it cannot be looked at.
+  bool Refresh();
+  // Closes the file, which then reads as one that did not open.
+  void Close();
 
   int64_t Size() const override { return size_; }
   size_t ReadAt(int64_t position, size_t size, char* out) override;
@@ -77,6 +94,7 @@ class FileSource final : public ByteSource {
   char* Allocate(int64_t length, std::unique_ptr<char[]>& owned);
 
   const char* path_;
+  Access access_;
   int descriptor_ = -1;
   int write_descriptor_ = -2;  // -2: not tried yet
   os::FileFacts facts_;

@@ -1,8 +1,11 @@
 #include "support/fault_injection.h"
 
+#include <linux/fs.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -97,6 +100,19 @@ int Rename(const char* from, const char* to) {
 ssize_t CopyFileRange(int from, loff_t* from_at, int to, loff_t* to_at, size_t size) {
   ORVELL_FAIL("copy_file_range", ENOSPC);
   return ::copy_file_range(from, from_at, to, to_at, size, 0);
+}
+
+int Fsetxattr(int descriptor, const char* name, const void* value, size_t size) {
+  ORVELL_FAIL("fsetxattr", ENOSPC);
+  return ::fsetxattr(descriptor, name, value, size, 0);
+}
+int Fremovexattr(int descriptor, const char* name) {
+  ORVELL_FAIL("fremovexattr", EIO);
+  return ::fremovexattr(descriptor, name);
+}
+int SetFlags(int descriptor, int flags) {
+  ORVELL_FAIL("setflags", EIO);
+  return ::ioctl(descriptor, FS_IOC_SETFLAGS, &flags);
 }
 
 }  // namespace orvell::os::sys
