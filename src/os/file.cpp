@@ -199,6 +199,12 @@ bool CopyRange(int from, int64_t from_at, int to, int64_t at, int64_t length) {
   return true;
 }
 
+bool KeepMode(int descriptor, const FileFacts& facts) {
+  struct stat now;
+  if (sys::Fstat(descriptor, &now) != 0) return false;
+  return (now.st_mode & 07777) == (facts.mode & 07777) || SetMode(descriptor, facts.mode & 07777);
+}
+
 bool Truncate(int descriptor, int64_t size) {
   return sys::Ftruncate(descriptor, static_cast<off_t>(size)) == 0;
 }

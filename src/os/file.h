@@ -89,6 +89,11 @@ bool Reserve(int descriptor, int64_t offset, int64_t length, bool extend);
 // where it can.
 bool CopyRange(int from, int64_t from_at, int to, int64_t at, int64_t length);
 
+// The kernel clears a file's set-id bits when a process without the
+// right to keep them writes it; the file's owner may set them again. True
+// when the file's mode is facts' (again), false when it could not be.
+bool KeepMode(int descriptor, const FileFacts& facts);
+
 bool Truncate(int descriptor, int64_t size);
 bool Sync(int descriptor);
 bool SetMode(int descriptor, mode_t mode);

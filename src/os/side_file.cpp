@@ -72,7 +72,10 @@ bool SideFile::Remove(bool durably) {
 
 bool SideFileWaits(const std::string& path) {
   struct stat found;
-  return sys::Lstat(path.c_str(), &found) == 0 && found.st_size > 0;
+  if (sys::Lstat(path.c_str(), &found) != 0) return false;
+  if (found.st_size > 0) return true;
+  Unchecked(sys::Unlink(path.c_str()) == 0, "an empty side file holds nothing to put back");
+  return false;
 }
 
 bool RemoveSideFile(const std::string& path, bool durably) {

@@ -17,8 +17,10 @@ std::string SideFilePath(const std::string& target);
 // The folder of a path.
 std::string FolderOf(const std::string& path);
 
-// Whether a side file that is not empty is at path: an empty one is what
-// no save left behind (RemoveSideFile).
+// Whether a side file that is not empty is at path. An empty one is what a
+// save killed before its first write left, or a journal emptied in a
+// folder that forbids removing it (RemoveSideFile): it is removed, where
+// that can be, and otherwise taken for none.
 bool SideFileWaits(const std::string& path);
 
 // Whether a file replaced in folder can be: false for an append-only

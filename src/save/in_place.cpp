@@ -136,7 +136,11 @@ bool WriteInPlace(FileSource& source, const std::vector<Change>& changes, int64_
     done = done && os::WriteAll(descriptor, change.bytes, change.length, change.offset);
   }
   if (done && new_size < old_size) done = os::Truncate(descriptor, new_size);
-  if (done) return true;
+  if (done) {
+    os::Unchecked(os::KeepMode(descriptor, source.Facts()),
+                  "only the owner may set the set-id bits a write by another cleared");
+    return true;
+  }
   for (const auto& [offset, old] : saved) {
     os::Unchecked(os::WriteAll(descriptor, old.data(), static_cast<int64_t>(old.size()), offset),
               "the save has failed already: every other old byte still goes back");

@@ -7,6 +7,7 @@
 #include "os/file.h"
 #include "os/side_file.h"
 #include "os/system_calls.h"
+#include "os/unchecked.h"
 #include "save/piece_writer.h"
 
 namespace orvell::save {
@@ -136,7 +137,12 @@ bool RewriteThroughJournal(OverlayStream& stream, const std::string& target) {
       !os::SyncFolder(os::FolderOf(journal.Path()))) {
     return false;  // the file untouched; the journal goes
   }
+  // Another program may have changed the file while its old bytes were
+  // written aside.
+  if (!os::Unchanged(source.Descriptor(), source.Path(), source.Facts())) return false;
   if (WriteNewContent(stream, h.first, j, file)) {
+    os::Unchecked(os::KeepMode(file, source.Facts()),
+                  "only the owner may set the set-id bits a write by another cleared");
     if (journal.Remove(true)) return true;
   }
   // The file holds old bytes, new bytes, or some of each: the old go back.

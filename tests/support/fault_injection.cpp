@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "os/system_calls.h"
 
@@ -22,6 +23,7 @@ struct State {
   int calls = 0;
   bool fired = false;
   std::vector<std::string> names;
+  std::function<void()> call;
 };
 
 State& Current() {
@@ -38,16 +40,23 @@ bool Hit(const char* name) {
   if (s.calls != s.target || s.mode == Injector::Mode::Count) return false;
   s.fired = true;
   if (s.mode == Injector::Mode::Kill) raise(SIGKILL);
+  if (s.mode == Injector::Mode::Call) {
+    s.armed = false;  // what call() writes is not counted
+    s.call();
+    s.armed = true;
+    return false;
+  }
   return true;
 }
 
 }  // namespace
 
-Injector::Injector(Mode mode, int target) {
+Injector::Injector(Mode mode, int target, std::function<void()> call) {
   State& s = Current();
   s = State();
   s.mode = mode;
   s.target = target;
+  s.call = std::move(call);
   s.armed = true;
 }
 

@@ -15,6 +15,7 @@
 #ifndef ORVELL_TESTS_SUPPORT_FAULT_INJECTION_H
 #define ORVELL_TESTS_SUPPORT_FAULT_INJECTION_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,9 @@ class __attribute__((visibility("default"))) Injector {
     Count,  // let every call through, count them
     Fail,   // the target-th call fails (ENOSPC where space is asked for, EIO elsewhere)
     Kill,   // the process is killed with SIGKILL just before the target-th call
+    Call,   // call() runs just before the target-th call, which then goes on
   };
-  explicit Injector(Mode mode, int target = 0);
+  explicit Injector(Mode mode, int target = 0, std::function<void()> call = nullptr);
   ~Injector();
   Injector(const Injector&) = delete;
   Injector& operator=(const Injector&) = delete;
