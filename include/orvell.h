@@ -56,7 +56,9 @@
  *   opened at once, without being opened. A file whose MP4 boxes or ID3v2
  *   chapter frames nest deeper than TagLib can follow without running out
  *   of stack (100 boxes, 64 chapter frames; real files nest a few levels)
- *   is not opened either. A format that cannot store a particular field
+ *   is not opened either, nor one whose lock another call held for over a
+ *   minute, nor one whose interrupted save waits to be written back by a
+ *   process that may write it (see SAVES). A format that cannot store a particular field
  *   silently drops it: setters report only whether the save succeeded.
  *
  * SAVES
@@ -71,16 +73,30 @@
  *   written and every write is checked, so a full disk, a file-size limit
  *   or an I/O error fails the save cleanly.
  *
- *   Where the audio stays in place and only tag bytes change, they are
- *   written in place; otherwise the new content is written to a temporary
- *   file beside the original (named ".NAME.orvell-XXXXXX"), flushed and
- *   renamed over it, keeping its mode and, where the process may, its
- *   owner. A save killed at any moment (a crash, a power cut) then leaves
- *   the old file or the new one; a save made in place may leave tag bytes
- *   half written, never audio. A file with several hard links, or in a
- *   folder where no temporary file can be made, is rewritten in place
- *   instead, after the same checks: a failed write is undone there too,
- *   but a save killed midway may leave such a file part old, part new.
+ *   Right before anything is written, the file must still be what was
+ *   read (the same file at the path, of the same size and change time):
+ *   a file another program changed meanwhile is left as that program made
+ *   it, and the save refused. Where the audio stays in place and only tag
+ *   bytes change, they are written in place. Otherwise the new content is
+ *   written to a file beside the original (".NAME.orvell-save"), given
+ *   everything the original carries besides its bytes (owner and group,
+ *   mode with set-id bits, extended attributes with ACLs, inode flags),
+ *   flushed and renamed over it. Where the process may not give it all of
+ *   that, or the file cannot be renamed over (it has several hard links,
+ *   it stands in a sticky or append-only folder, it is mounted where it
+ *   stands), the file is rewritten in place through a journal instead:
+ *   the bytes it replaces are first written to ".NAME.orvell-save" and
+ *   flushed. So a save never changes a file's owner, access, attributes
+ *   or links. A save killed at any moment (a crash, a power cut) leaves
+ *   the old file or the new one: a journal left behind is written back,
+ *   and a new file never renamed removed, by the next call on the file
+ *   (one that may not write the file then reports it as not opened). A
+ *   tag rewritten in place may be left half written, never the audio.
+ *   Two limits: the kernel clears a file's set-id bits when someone other
+ *   than its owner writes it; and attributes in the trusted namespace,
+ *   which only a process with CAP_SYS_ADMIN sees, are kept only by saves
+ *   made with it. In an append-only folder the journal cannot be removed
+ *   and stays behind, empty.
  *
  *   The save is refused, with the file unchanged, when:
  *     - the new content would not read back as described above (for
@@ -100,15 +116,21 @@
  *       rating over 32,766 UTF-16 units;
  *     - the file would grow by more than 16 MiB beyond four times what
  *       the call asked to write;
- *     - a file that must be rewritten in place (several hard links, or no
- *       temporary file possible) would have more than 64 MiB rewritten.
+ *     - another program changed the file since the call read it;
+ *     - the process may neither give a new file everything the file
+ *       carries nor write the file itself.
 
- * THREADS
- *   The library keeps no state between calls and takes no locks. Calls on
- *   different files are independent, from the first call of the process
- *   on: TagLib's own lookup tables, which it would otherwise fill on first
- *   use without a lock, are built once before any call reaches TagLib. Two
- *   calls touching the same file at the same time are not coordinated.
+ * THREADS AND PROCESSES
+ *   The library keeps no state between calls. Calls on different files are
+ *   independent, from the first call of the process on: TagLib's own
+ *   lookup tables, which it would otherwise fill on first use without a
+ *   lock, are built once before any call reaches TagLib. Every call takes
+ *   an advisory lock on its file (flock) for as long as it has the file
+ *   open: shared to read, exclusive to save. So saves of one file, from
+ *   any threads or processes using the library, follow each other and
+ *   none loses another's update, and no call reads a file while a save
+ *   rewrites it in place. A call waits up to a minute for the lock, then
+ *   reports the file as not opened.
  */
 #ifndef ORVELL_H
 #define ORVELL_H

@@ -29,7 +29,6 @@ constexpr int64_t kMaxTransfer = 1 << 30;
 // A lock wait's first pause, and how long it is waited for in all.
 constexpr auto kFirstPause = std::chrono::milliseconds(1);
 constexpr auto kPauseMost = std::chrono::milliseconds(50);
-constexpr auto kLockWait = std::chrono::seconds(60);
 
 void Take(const struct stat& s, FileFacts& facts) {
   const bool link = facts.named_through_link;
@@ -61,15 +60,15 @@ int OpenRegularFile(const char* path, FileFacts& facts) {
   return descriptor;
 }
 
-bool LockFile(int descriptor, bool exclusive, bool& waited) {
+bool LockFile(int descriptor, bool exclusive, std::chrono::steady_clock::time_point until,
+              bool& waited) {
   const int kind = exclusive ? LOCK_EX : LOCK_SH;
   waited = false;
   auto pause = kFirstPause;
-  const auto give_up = std::chrono::steady_clock::now() + kLockWait;
   while (sys::Flock(descriptor, kind | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return true;  // no such locks here
-    if (std::chrono::steady_clock::now() >= give_up) return false;
+    if (std::chrono::steady_clock::now() >= until) return false;
     waited = true;
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, kPauseMost);

@@ -7,6 +7,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -35,14 +36,18 @@ struct FileFacts {
 // fills facts, or -1.
 int OpenRegularFile(const char* path, FileFacts& facts);
 
+// How long a call waits, in all, for a file's lock.
+constexpr std::chrono::seconds kLockWait{60};
+
 // Takes the advisory lock on the open file: shared to read it, exclusive
 // to save it. Every call of the library on a file takes it, so saves of one
 // file by several processes or threads follow each other, and no call
-// reads a file while a save is rewriting it in place. A holder that keeps
-// it for over a minute is waited for no longer: false then. A file system
-// without such locks is not locked, and true returned. waited is set when
-// another held the lock first.
-bool LockFile(int descriptor, bool exclusive, bool& waited);
+// reads a file while a save is rewriting it in place. Not held by then
+// (steady clock), it is waited for no longer: false. A file system without
+// such locks is not locked, and true returned. waited is set when another
+// held the lock first.
+bool LockFile(int descriptor, bool exclusive, std::chrono::steady_clock::time_point until,
+              bool& waited);
 
 // Facts read again from the open file (its size and change time may have
 // moved while its lock was waited for).

@@ -1,6 +1,7 @@
 #include "stream/file_source.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace orvell::stream {
@@ -18,9 +19,6 @@ namespace {
 // damaged file) holds more, and then what was used longest ago makes
 // room, so that the memory a call takes stays bounded.
 constexpr int64_t kMaxHeld = 16 * 1024 * 1024;
-// How often a file is opened again when a save replaced it while its lock
-// was waited for.
-constexpr int kOpenAttempts = 8;
 // How far a read that follows on from the last one may reach ahead.
 constexpr int64_t kMaxSequel = 256 * 1024;
 
@@ -28,12 +26,14 @@ constexpr int64_t kMaxSequel = 256 * 1024;
 
 FileSource::FileSource(const char* path, Access access) : path_(path), access_(access) {
   // A save that held the lock first may have renamed a new file over the
-  // path; a save must work on that one.
-  for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+  // path; a save must work on that one, and follows it for as long as the
+  // lock is waited for in all.
+  const auto until = std::chrono::steady_clock::now() + os::kLockWait;
+  while (true) {
     descriptor_ = os::OpenRegularFile(path, facts_);
     if (descriptor_ < 0) return;
     bool waited = false;
-    if (!os::LockFile(descriptor_, access == Access::Write, waited)) break;
+    if (!os::LockFile(descriptor_, access == Access::Write, until, waited)) break;
     const bool settled = access == Access::Read && !waited;
     if (settled || (os::StillNames(path, facts_) && os::Refresh(descriptor_, facts_))) {
       size_ = facts_.size;
@@ -73,7 +73,8 @@ std::string FileSource::SavedPath() const {
 bool FileSource::LockExclusively() {
   bool waited = false;
   if (access_ == Access::Write) return true;
-  if (!os::LockFile(descriptor_, true, waited) ||
+  const auto until = std::chrono::steady_clock::now() + os::kLockWait;
+  if (!os::LockFile(descriptor_, true, until, waited) ||
       (waited && !(os::StillNames(path_, facts_) && os::Refresh(descriptor_, facts_)))) {
     return false;
   }
