@@ -20,13 +20,20 @@ struct UsageCase {
 };
 
 const UsageCase kUsageCases[] = {
-    {{}, "A subcommand is required"},
-    {{"tag", "FILE"}, "unknown command 'tag'"},
+    {{}, "orvell: no command given"},
+    {{"tag", "FILE"}, "unknown command 'tag': the commands are read, write, scan and help"},
+    {{"raed", "FILE"}, "orvell: unknown command 'raed' (did you mean 'read'?)"},
     {{"bogus"}, "unknown command 'bogus'"},
     {{"help", "bogus"}, "unknown command 'bogus'"},
+    {{"help", "read", "write"}, "orvell: unexpected argument 'write'"},
+    {{"help", "wirte"}, "unknown command 'wirte' (did you mean 'write'?)"},
     {{"-x", "read", "FILE"}, "unknown option '-x'"},
     {{"read"}, "FILE is required"},
-    {{"read", "--yaml", "FILE"}, "--yaml"},
+    {{"read", "--yaml", "FILE"}, "orvell: unknown option '--yaml'\n"},
+    {{"read", "--jsn", "FILE"}, "orvell: unknown option '--jsn' (did you mean '--json'?)"},
+    {{"write", "--tittle", "x", "FILE"}, "orvell: unknown option '--tittle' (did you mean '--title'?)"},
+    {{"write", "--album-artits=x", "FILE"}, "unknown option '--album-artits' (did you mean '--album-artist'?)"},
+    {{"scan", "--job", "2", "DIR"}, "unknown option '--job' (did you mean '--jobs'?)"},
     {{"write", "FILE"}, "nothing to write"},
     {{"write", "--title", "x"}, "FILE is required"},
     {{"write", "", "--title", "x"}, "empty file name"},
@@ -36,8 +43,8 @@ const UsageCase kUsageCases[] = {
     {{"write", "FILE", "--disc-total", "1x"}, "--disc-total: must be a whole number"},
     {{"write", "FILE", "--track-total", ""}, "--track-total: must be a whole number"},
     {{"write", "FILE", "--disc", " 3"}, "--disc: must be a whole number"},
-    {{"write", "FILE", "--clear", "duration"}, "--clear: duration not in"},
-    {{"write", "FILE", "--clear", "Title"}, "--clear: Title not in"},
+    {{"write", "FILE", "--clear", "duration"}, "--clear: 'duration' is not a field that can be written: the fields are title,"},
+    {{"write", "FILE", "--clear", "Title"}, "--clear: 'Title' is not a field that can be written (did you mean 'title'?)"},
     {{"write", "FILE", "--title", "a", "--clear", "title"}, "title is also set by --title"},
     {{"write", "FILE", "--clear", "track", "--track-total", "3"}, "track removes the track total"},
     {{"write", "FILE", "--title", "a", "--title", "b"}, "--title"},
@@ -69,6 +76,7 @@ TEST(Usage, ErrorsExitWithTwoNameTheProblemAndTouchNoFile) {
     }
     const orvell_test::ToolRun run = RunTool(args);
     EXPECT_EQ(run.status, 2) << "orvell" << shown << "\n" << run.err;
+    EXPECT_EQ(run.err.rfind("orvell: ", 0), 0u) << "orvell" << shown << "\n" << run.err;
     EXPECT_NE(run.err.find(usage.message), std::string::npos) << "orvell" << shown << "\n" << run.err;
     EXPECT_NE(run.err.find("--help"), std::string::npos) << "orvell" << shown;
     EXPECT_EQ(run.out, "") << "orvell" << shown;

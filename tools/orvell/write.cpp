@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "messages.h"
 #include "orvell.h"
+#include "usage.h"
 
 namespace orvell_tool {
 namespace {
@@ -41,6 +42,20 @@ bool IsNumber(const std::string& value) {
 
 std::string CheckNumber(const std::string& value) {
   return IsNumber(value) ? "" : "must be a whole number from 0 to 2147483647, not '" + value + "'";
+}
+
+// --clear takes the names of the writable fields.
+std::string CheckFieldName(const std::string& value) {
+  const std::vector<std::string> names(kFieldNames.begin(), kFieldNames.begin() + kWriteRecords);
+  for (const std::string& name : names) {
+    if (value == name) return "";
+  }
+  const std::string suggestion = Suggestion(value, names);
+  return "'" + value + "' is not a field that can be written" +
+         (suggestion.empty() ? ": the fields are title, artist, album_artist, album, genre, "
+                               "comment, composer, conductor, year, track, track_total, disc "
+                               "and disc_total"
+                             : suggestion);
 }
 
 // --track and --disc also take the number and the total: "3/12".
@@ -156,8 +171,7 @@ void AddWriteCommand(CLI::App& app, Command& command) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->delimiter(',')
-      ->check(CLI::IsMember(std::vector<std::string>(kFieldNames.begin(),
-                                                     kFieldNames.begin() + kWriteRecords)));
+      ->check(CheckFieldName);
   write->callback([options, &command] {
     const std::string block = BuildBlock(*options);
     command = [files = options->files, block] { return RunWrite(files, block); };
