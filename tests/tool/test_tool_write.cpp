@@ -23,12 +23,13 @@ using orvell_test::LibraryFields;
 using orvell_test::RunTool;
 using orvell_test::TempDir;
 
-// Runs orvell write and expects it to succeed silently.
+// Runs orvell write and expects it to succeed with its summary alone.
 void Write(const std::string& path, std::vector<std::string> args) {
   args.insert(args.begin(), {"write", path});
   const orvell_test::ToolRun run = RunTool(args);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "orvell: 1 file written\n");
 }
 
 // The fields as orvell read --json reports them.
@@ -158,6 +159,8 @@ TEST(Write, OneChangeGoesToEveryFileAndEachFailureNamesItsCause) {
                          : "");
   }
   args.insert(args.end(), good.begin(), good.end());
+  expected_err.push_back("orvell: " + std::to_string(std::size(failing) + good.size()) +
+                         " files written, " + std::to_string(std::size(failing)) + " failed");
 
   orvell_test::RunOptions options;
   options.timeout_seconds = 30;
@@ -186,6 +189,27 @@ TEST(Write, OneChangeGoesToEveryFileAndEachFailureNamesItsCause) {
     // Another reader sees the pairs as one would write them.
     EXPECT_EQ(orvell_test::Values(path, "TRACKNUMBER"), std::vector<std::string>{"3/12"}) << path;
     EXPECT_EQ(orvell_test::Values(path, "DISCNUMBER"), std::vector<std::string>{"1/2"}) << path;
+  }
+}
+
+// --number-tracks gives the i-th of N files track i of N, with the other
+// options of the same write; a file that fails keeps its place. -q leaves
+// out the summary.
+TEST(Write, NumberTracksNumbersTheFilesInTheOrderGiven) {
+  TempDir dir;
+  const std::vector<std::string> files = {dir.Copy("silence.ogg"), dir.Copy("silence.mp3"),
+                                          dir.File("missing.flac"), dir.Copy("silence.m4a")};
+  std::vector<std::string> args = {"write", "-q", "--album", "Side B", "--number-tracks"};
+  args.insert(args.end(), files.begin(), files.end());
+  const orvell_test::ToolRun run = RunTool(args);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "orvell: " + files[2] + ": no such file\n");
+  for (size_t i : {0, 1, 3}) {
+    const ReadFields fields = LibraryFields(files[i]);
+    EXPECT_EQ(fields[orvell_blocks::kTrack], std::to_string(i + 1)) << files[i];
+    EXPECT_EQ(fields[orvell_blocks::kTrackTotal], "4") << files[i];
+    EXPECT_EQ(fields[orvell_blocks::kAlbum], "Side B") << files[i];
+    EXPECT_EQ(orvell_test::ReadTag(files[i]).track, i + 1) << files[i];
   }
 }
 

@@ -100,4 +100,10 @@ void ReportFailure(const std::string& file, const std::string& what) {
   std::fprintf(stderr, "orvell: %s: %s\n", file.c_str(), what.c_str());
 }
 
+void ReportSummary(size_t done, const char* verb, size_t failed) {
+  std::fprintf(stderr, "orvell: %zu %s %s", done, done == 1 ? "file" : "files", verb);
+  if (failed > 0) std::fprintf(stderr, ", %zu failed", failed);
+  std::fputc('\n', stderr);
+}
+
 }  // namespace orvell_tool

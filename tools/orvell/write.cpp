@@ -1,5 +1,6 @@
-// orvell write [--title T] ... [--clear FIELD]... FILE...: one write block,
-// checked before any file is touched, and one OV_WriteTags call per file.
+// orvell write [--title T] ... [--clear FIELD]... [--number-tracks] FILE...:
+// one write block, checked before any file is touched, and one OV_WriteTags
+// call per file.
 #include <array>
 #include <memory>
 #include <string>
@@ -22,6 +23,8 @@ struct WriteOptions {
   std::array<std::string, kWriteRecords> values;
   std::array<CLI::Option*, kWriteRecords> set_options{};
   std::vector<std::string> clear;
+  bool number_tracks = false;
+  bool quiet = false;
 };
 
 // "--album-artist" for album_artist.
@@ -69,12 +72,12 @@ std::string CheckNumberOrPair(const std::string& value) {
          "not '" + value + "'";
 }
 
-// The write block of the options. Throws CLI::ValidationError for a
+// The write records of the options. Throws CLI::ValidationError for a
 // combination the block cannot express: a field both set and cleared, a
 // total given twice (--track 3/12 --track-total 12), --clear track with a
-// track total (clearing the track removes its total), or nothing to change
-// at all.
-std::string BuildBlock(const WriteOptions& options) {
+// track total (clearing the track removes its total), --number-tracks with
+// any other change of the track or its total, or nothing to change at all.
+orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
   using orvell_blocks::Action;
   orvell_blocks::WriteRecords records;
   for (size_t i = 0; i < kWriteRecords; ++i) {
@@ -111,23 +114,59 @@ std::string BuildBlock(const WriteOptions& options) {
     throw CLI::ValidationError("--clear",
                                "track removes the track total too; it cannot go with --track-total");
   }
-  if (!any) throw CLI::ValidationError("write", "nothing to write: give a field option or --clear");
-  return orvell_blocks::EncodeWriteBlock(records);
+  if (options.number_tracks) {
+    for (size_t field : {orvell_blocks::kTrack, orvell_blocks::kTrackTotal}) {
+      if (records[field].action == Action::Keep) continue;
+      throw CLI::ValidationError(
+          "--number-tracks", "sets the track and its total; it cannot go with " +
+                                 (records[field].action == Action::Clear
+                                      ? "--clear " + std::string(kFieldNames[field])
+                                      : OptionName(options.set_options[field]->count() > 0
+                                                       ? field
+                                                       : orvell_blocks::kTrack)));
+    }
+    any = true;
+  }
+  if (!any) {
+    throw CLI::ValidationError("write",
+                               "nothing to write: give a field option, --clear or --number-tracks");
+  }
+  return records;
 }
 
-// Applies block to every file in turn; a file that fails is reported and
-// the others are still written. The library opens regular files only, so
-// a directory, FIFO or device gives -3 at once; the cause is found after.
-int RunWrite(const std::vector<std::string>& files, const std::string& block) {
-  int status = kExitOk;
-  for (const std::string& file : files) {
-    const int32_t result =
-        OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
-    if (result >= 0) continue;
-    ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
-    status = kExitFailure;
+// Writes block to file and reports a failure. The library opens regular
+// files only, so a directory, FIFO or device gives -3 at once; the cause is
+// found after.
+bool WriteFile(const std::string& file, const std::string& block) {
+  const int32_t result =
+      OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
+  if (result >= 0) return true;
+  ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
+  return false;
+}
+
+// Applies the records to every file in turn, with track i of N on the i-th
+// of N files when they are numbered; a file that fails is reported and the
+// others are still written.
+int RunWrite(const WriteOptions& options, orvell_blocks::WriteRecords records) {
+  std::string block = orvell_blocks::EncodeWriteBlock(records);
+  size_t written = 0;
+  size_t failed = 0;
+  for (size_t i = 0; i < options.files.size(); ++i) {
+    if (options.number_tracks) {
+      records[orvell_blocks::kTrack] = {orvell_blocks::Action::Set, std::to_string(i + 1)};
+      records[orvell_blocks::kTrackTotal] = {orvell_blocks::Action::Set,
+                                             std::to_string(options.files.size())};
+      block = orvell_blocks::EncodeWriteBlock(records);
+    }
+    if (WriteFile(options.files[i], block)) {
+      ++written;
+    } else {
+      ++failed;
+    }
   }
-  return status;
+  if (!options.quiet) ReportSummary(written, "written", failed);
+  return failed == 0 ? kExitOk : kExitFailure;
 }
 
 }  // namespace
@@ -172,9 +211,12 @@ void AddWriteCommand(CLI::App& app, Command& command) {
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->delimiter(',')
       ->check(CheckFieldName);
+  write->add_flag("--number-tracks", options->number_tracks,
+                  "Set track 1 to N and the track total N on the N files, in the order given");
+  write->add_flag("-q,--quiet", options->quiet, "No summary line at the end");
   write->callback([options, &command] {
-    const std::string block = BuildBlock(*options);
-    command = [files = options->files, block] { return RunWrite(files, block); };
+    const orvell_blocks::WriteRecords records = BuildRecords(*options);
+    command = [options, records] { return RunWrite(*options, records); };
   });
 }
 
