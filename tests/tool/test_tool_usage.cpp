@@ -21,7 +21,7 @@ struct UsageCase {
 
 const UsageCase kUsageCases[] = {
     {{}, "orvell: no command given"},
-    {{"tag", "FILE"}, "unknown command 'tag': the commands are read, write, scan and help"},
+    {{"tag", "FILE"}, "unknown command 'tag': the commands are read, write, scan, undo and help"},
     {{"raed", "FILE"}, "orvell: unknown command 'raed' (did you mean 'read'?)"},
     {{"bogus"}, "unknown command 'bogus'"},
     {{"help", "bogus"}, "unknown command 'bogus'"},
@@ -34,6 +34,8 @@ const UsageCase kUsageCases[] = {
     {{"write", "--tittle", "x", "FILE"}, "orvell: unknown option '--tittle' (did you mean '--title'?)"},
     {{"write", "--album-artits=x", "FILE"}, "unknown option '--album-artits' (did you mean '--album-artist'?)"},
     {{"scan", "--job", "2", "DIR"}, "unknown option '--job' (did you mean '--jobs'?)"},
+    {{"undo", "FILE", "FILE"}, "orvell: unexpected argument '"},
+    {{"undo"}, "JOURNAL is required"},
     {{"write", "FILE"}, "nothing to write"},
     {{"write", "--title", "x"}, "FILE is required"},
     {{"write", "", "--title", "x"}, "empty file name"},
@@ -61,6 +63,7 @@ const UsageCase kUsageCases[] = {
     {{"write", "--number-tracks", "--disc", "1/2", "--track", "3/4", "FILE"}, "--number-tracks: sets the track and its total; it cannot go with --track"},
     {{"write", "--number-tracks", "--track-total", "3", "FILE"}, "it cannot go with --track-total"},
     {{"write", "--number-tracks", "--clear", "track_total", "FILE"}, "it cannot go with --clear track_total"},
+    {{"write", "--journal", "", "--title", "x", "FILE"}, "--journal: empty file name"},
     {{"scan"}, "DIR is required"},
     {{"scan", "--jobs", "0", "DIR"}, "--jobs"},
     {{"scan", "--jobs", "many", "DIR"}, "--jobs"},
@@ -90,7 +93,7 @@ TEST(Usage, ErrorsExitWithTwoNameTheProblemAndTouchNoFile) {
 
 TEST(Usage, EverySubcommandHasHelpAndHelpCommandPrintsIt) {
   const std::vector<std::vector<std::string>> commands = {
-      {}, {"read"}, {"write"}, {"scan"}, {"help"}};
+      {}, {"read"}, {"write"}, {"scan"}, {"undo"}, {"help"}};
   for (std::vector<std::string> command : commands) {
     std::string usage = "Usage: orvell";
     for (const std::string& word : command) usage += " " + word;
@@ -134,7 +137,7 @@ TEST(Usage, ManPageFormatsCleanlyAndNamesEveryCommandAndOption) {
   for (size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
     text.erase(at, 1);
   }
-  for (const char* command : {"", "read", "write", "scan", "help"}) {
+  for (const char* command : {"", "read", "write", "scan", "undo", "help"}) {
     if (command[0] != '\0') {
       EXPECT_NE(text.find(std::string(".SS \"orvell ") + command), std::string::npos) << command;
     }

@@ -213,4 +213,71 @@ TEST(Write, NumberTracksNumbersTheFilesInTheOrderGiven) {
   }
 }
 
+// Each journaled write appends what it changed in each file, old and new;
+// undo puts the old values back where the file still holds the new ones,
+// leaves a field another program changed since, and a second undo changes
+// nothing more.
+TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
+  TempDir dir;
+  const std::string flac = dir.Copy("silence.flac");
+  orvell_test::SetFields(flac, orvell_test::RichValues());
+  const std::string mp3 = dir.Copy("silence.mp3");
+  const std::string journal = dir.File("changes.jsonl");
+  const ReadFields flac_before = LibraryFields(flac);
+  const ReadFields mp3_before = LibraryFields(mp3);
+
+  const std::vector<std::string> change = {"write", "--title", "New", "--year", "2001",
+                                           "--clear", "comment", "--track", "5/9"};
+  std::vector<std::string> args = change;
+  args.insert(args.end(), {"--journal", journal, flac, dir.File("missing.mp3")});
+  EXPECT_EQ(RunTool(args).status, 1);
+  // ORVELL_JOURNAL names the journal too.
+  setenv("ORVELL_JOURNAL", journal.c_str(), 1);
+  args = change;
+  args.push_back(mp3);
+  const orvell_test::ToolRun second = RunTool(args);
+  unsetenv("ORVELL_JOURNAL");
+  EXPECT_EQ(second.status, 0) << second.err;
+
+  // One record per written file, with every field whose value changed.
+  const std::vector<std::string> lines = orvell_test::Lines(orvell_test::ReadBytes(journal));
+  ASSERT_EQ(lines.size(), 2u);
+  const std::pair<std::string, ReadFields> written[] = {{flac, flac_before}, {mp3, mp3_before}};
+  for (size_t r = 0; r < 2; ++r) {
+    const nlohmann::json record = nlohmann::json::parse(lines[r]);
+    EXPECT_EQ(record["path"], written[r].first);
+    const ReadFields after = LibraryFields(written[r].first);
+    nlohmann::json changes = nlohmann::json::object();
+    for (size_t i = 0; i < orvell_blocks::kWriteRecords; ++i) {
+      if (written[r].second[i] == after[i]) continue;
+      auto value = [i](const std::string& text) -> nlohmann::json {
+        if (orvell_blocks::IsTextField(i)) return text;
+        return text == "0" ? nlohmann::json() : nlohmann::json(std::stoll(text));
+      };
+      changes[orvell_blocks::kFieldNames[i]] = {{"old", value(written[r].second[i])},
+                                                {"new", value(after[i])}};
+    }
+    EXPECT_EQ(record["changes"], changes) << written[r].first;
+    EXPECT_TRUE(record["changes"].contains("year")) << lines[r];
+  }
+
+  // Another program changes the title of one file.
+  orvell_test::SetValues(flac, "TITLE", {"Mine"});
+  ReadFields flac_expected = flac_before;
+  flac_expected[orvell_blocks::kTitle] = "Mine";
+  const std::string left = "orvell: " + flac + ": title was changed after the write; left as it is\n";
+  const orvell_test::ToolRun undo = RunTool({"undo", journal});
+  EXPECT_EQ(undo.status, 0);
+  EXPECT_EQ(undo.err, left + "orvell: 2 files restored\n");
+  EXPECT_EQ(LibraryFields(flac), flac_expected);
+  EXPECT_EQ(LibraryFields(mp3), mp3_before);
+  EXPECT_EQ(orvell_test::Values(flac, "TRACKNUMBER"), std::vector<std::string>{"3/12"});
+
+  const orvell_test::ToolRun again = RunTool({"undo", journal});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.err, left + "orvell: 0 files restored\n");
+  EXPECT_EQ(LibraryFields(flac), flac_expected);
+  EXPECT_EQ(LibraryFields(mp3), mp3_before);
+}
+
 }  // namespace

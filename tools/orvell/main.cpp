@@ -25,7 +25,7 @@ const CLI::App* FindCommand(const CLI::App& app, const std::string& word) {
 void AddHelpCommand(CLI::App& app, Command& command) {
   auto topic = std::make_shared<std::string>();
   CLI::App* help = app.add_subcommand("help", "Print the help of orvell, or of one command");
-  help->add_option("COMMAND", *topic, "read, write, scan or help");
+  help->add_option("COMMAND", *topic, "read, write, scan, undo or help");
   help->callback([&app, topic, &command] {
     const CLI::App* about = topic->empty() ? &app : FindCommand(app, *topic);
     if (about == nullptr) {
@@ -59,11 +59,12 @@ int main(int argc, char** argv) {
   AddReadCommand(app, command);
   AddWriteCommand(app, command);
   AddScanCommand(app, command);
+  AddUndoCommand(app, command);
   AddHelpCommand(app, command);
 
   // No command, or a first word that is no command and no option of
   // orvell's own, is named as such rather than left to CLI11.
-  if (argc < 2) return ReportUsage("no command given: read, write, scan or help", "");
+  if (argc < 2) return ReportUsage("no command given: read, write, scan, undo or help", "");
   const std::string first = argv[1];
   if (FindCommand(app, first) == nullptr && first != "-h" && first != "--help" && first != "-V" &&
       first != "--version") {

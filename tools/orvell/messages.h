@@ -25,6 +25,10 @@ std::string RefuseBeforeOpening(const std::string& path);
 // call and on the thread that made it.
 std::string DescribeFailure(Export e, int32_t code, const std::string& path);
 
+// A failed system call's errno in words: "no such file", "permission
+// denied", or the system's own text.
+std::string DescribeError(int error);
+
 // Prints "orvell: FILE: what" on stderr.
 void ReportFailure(const std::string& file, const std::string& what);
 

@@ -1,6 +1,6 @@
-// orvell write [--title T] ... [--clear FIELD]... [--number-tracks] FILE...:
-// one write block, checked before any file is touched, and one OV_WriteTags
-// call per file.
+// orvell write [--title T] ... [--clear FIELD]... [--number-tracks]
+// [--journal FILE] FILE...: one write block, checked before any file is
+// touched, and one OV_WriteTags call per file.
 #include <array>
 #include <memory>
 #include <string>
@@ -8,8 +8,10 @@
 
 #include "block_codec.h"
 #include "commands.h"
+#include "journal.h"
 #include "messages.h"
 #include "orvell.h"
+#include "tags.h"
 #include "usage.h"
 
 namespace orvell_tool {
@@ -24,6 +26,7 @@ struct WriteOptions {
   std::array<CLI::Option*, kWriteRecords> set_options{};
   std::vector<std::string> clear;
   bool number_tracks = false;
+  std::string journal;
   bool quiet = false;
 };
 
@@ -134,21 +137,53 @@ orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
   return records;
 }
 
-// Writes block to file and reports a failure. The library opens regular
-// files only, so a directory, FIFO or device gives -3 at once; the cause is
-// found after.
-bool WriteFile(const std::string& file, const std::string& block) {
+enum class Outcome { kWritten, kFailed, kNotJournaled };
+
+// Writes block to file and reports a failure. With a journal, the fields
+// are read before the write, so that their old values are known (a file
+// that cannot be read is not written), and after it, so that the journal
+// holds what the file now holds rather than what was asked for. The library
+// opens regular files only, so a directory, FIFO or device gives -3 at
+// once; the cause is found after.
+Outcome WriteFile(const std::string& file, const std::string& block, JournalWriter* journal,
+                  TagReader& reader) {
+  WritableFields before;
+  if (journal != nullptr) {
+    const FileTags& tags = reader.Read(file);
+    if (!tags.ok()) {
+      ReportFailure(file, tags.error);
+      return Outcome::kFailed;
+    }
+    before = CopyWritable(tags.fields);
+  }
   const int32_t result =
       OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
-  if (result >= 0) return true;
-  ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
-  return false;
+  if (result < 0) {
+    ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
+    return Outcome::kFailed;
+  }
+  if (journal == nullptr) return Outcome::kWritten;
+  const FileTags& tags = reader.Read(file);
+  const std::string error = tags.ok() ? journal->Append(file, before, CopyWritable(tags.fields))
+                                      : "written, but not read back for the journal: " + tags.error;
+  if (error.empty()) return Outcome::kWritten;
+  ReportFailure(file, error);
+  return Outcome::kNotJournaled;
 }
 
 // Applies the records to every file in turn, with track i of N on the i-th
 // of N files when they are numbered; a file that fails is reported and the
-// others are still written.
+// others are still written, unless the journal cannot take their records.
 int RunWrite(const WriteOptions& options, orvell_blocks::WriteRecords records) {
+  JournalWriter journal;
+  if (!options.journal.empty()) {
+    const std::string error = journal.Open(options.journal);
+    if (!error.empty()) {
+      ReportFailure(options.journal, error);
+      return kExitFailure;
+    }
+  }
+  TagReader reader;
   std::string block = orvell_blocks::EncodeWriteBlock(records);
   size_t written = 0;
   size_t failed = 0;
@@ -159,10 +194,16 @@ int RunWrite(const WriteOptions& options, orvell_blocks::WriteRecords records) {
                                              std::to_string(options.files.size())};
       block = orvell_blocks::EncodeWriteBlock(records);
     }
-    if (WriteFile(options.files[i], block)) {
+    const Outcome outcome = WriteFile(options.files[i], block,
+                                      options.journal.empty() ? nullptr : &journal, reader);
+    if (outcome == Outcome::kWritten) {
       ++written;
-    } else {
-      ++failed;
+      continue;
+    }
+    ++failed;
+    if (outcome == Outcome::kNotJournaled) {
+      ReportFailure(options.journal, "no further file written");
+      break;
     }
   }
   if (!options.quiet) ReportSummary(written, "written", failed);
@@ -213,6 +254,13 @@ void AddWriteCommand(CLI::App& app, Command& command) {
       ->check(CheckFieldName);
   write->add_flag("--number-tracks", options->number_tracks,
                   "Set track 1 to N and the track total N on the N files, in the order given");
+  write
+      ->add_option("--journal", options->journal,
+                   "Append the old and new value of every field changed to FILE (JSON Lines), "
+                   "for orvell undo")
+      ->type_name("FILE")
+      ->envname("ORVELL_JOURNAL")
+      ->check([](const std::string& value) { return value.empty() ? "empty file name" : ""; });
   write->add_flag("-q,--quiet", options->quiet, "No summary line at the end");
   write->callback([options, &command] {
     const orvell_blocks::WriteRecords records = BuildRecords(*options);
