@@ -1,6 +1,6 @@
 # Run by cmake --install (install(SCRIPT)), after ORVELL_PYTHON,
 # ORVELL_PYTHON_SOURCE, ORVELL_PYTHON_INSTALL_DIR and ORVELL_PYTHON_DIST_INFO
-# (the package's metadata folder, made when the build was configured) are
+# (the package's metadata folder, made by the build) are
 # set: installs the Python package orvell and its metadata into the folder where
 # that interpreter finds packages under the prefix given at install time
 # (cmake --install --prefix may differ from the configured one):
