@@ -92,7 +92,7 @@ def offline() -> Dict[str, str]:
 class InstallTest(unittest.TestCase):
     """Installs into temporary folders only; the library comes from the
     build, found by its soname through LD_LIBRARY_PATH as ldconfig would
-    find an installed one."""
+    find an installed one, unless the install put one beside the package."""
 
     def setUp(self) -> None:
         scratch = tempfile.TemporaryDirectory(prefix="orvell-install-")
@@ -112,9 +112,9 @@ class InstallTest(unittest.TestCase):
         sample = shutil.copy(SAMPLE, self.scratch / "sample.flac")
         return json.loads(run([python, "-c", PROBE, str(sample)], env=clean, cwd=self.scratch))
 
-    def assert_installed(self, seen: dict, site: Path) -> None:
+    def assert_installed(self, seen: dict, site: Path, library: Path = BUILT_LIBRARY) -> None:
         self.assertEqual(Path(seen["package"]), site / "orvell" / "__init__.py")
-        self.assertEqual(seen["library"], [str(BUILT_LIBRARY.resolve())])
+        self.assertEqual(seen["library"], [str(library.resolve())])
         self.assertEqual(seen["version"], orvell.__version__)
         self.assertEqual(seen["title"], "Blue in Green")
         self.assertTrue((site / "orvell" / "py.typed").is_file())
@@ -152,14 +152,20 @@ class InstallTest(unittest.TestCase):
         # must be one the interpreter searches once DESTDIR is taken away.
         if os.environ.get("ORVELL_INSTALL_PYTHON", "ON").upper() in ("OFF", "0", "FALSE", "NO"):
             self.skipTest("configured with -DORVELL_INSTALL_PYTHON=OFF")
+        # Installed alone, the package finds the library through the loader;
+        # installed with it, it loads the library beside it, with nothing on
+        # the loader's path, under DESTDIR as well: the package names it
+        # relative to itself.
         home = self.scratch / "home"
         home.mkdir()
         root = str(self.scratch / "root")
         environment = dict(os.environ, HOME=str(home))
-        for prefix, destdir in (("/usr", root), ("/usr/local", root), (f"{home}/.local", "")):
-            with self.subTest(prefix):
+        for prefix, destdir, alone in (("/usr", root, True), ("/usr/local", root, True),
+                                       (f"{home}/.local", "", True), ("/usr/local", root, False),
+                                       (f"{home}/.local", "", False)):
+            with self.subTest(prefix=prefix, alone=alone):
                 run([os.environ["ORVELL_CMAKE"], "--install", os.environ["ORVELL_BUILD_DIR"],
-                     "--prefix", prefix, "--component", "python"],
+                     "--prefix", prefix] + (["--component", "python"] if alone else []),
                     env=dict(environment, DESTDIR=destdir))
                 installed = list(Path(destdir + prefix).glob("**/orvell/__init__.py"))
                 self.assertEqual(len(installed), 1, installed)
@@ -167,7 +173,16 @@ class InstallTest(unittest.TestCase):
                 searched = run([sys.executable, "-c", "import sys; print(*sys.path, sep='\\n')"],
                                env=environment, cwd=self.scratch).splitlines()
                 self.assertIn(str(site)[len(destdir):], searched)
-                self.assert_installed(self.probe(sys.executable, {"PYTHONPATH": str(site)}), site)
+                if alone:
+                    seen = self.probe(sys.executable, {"PYTHONPATH": str(site)})
+                    self.assert_installed(seen, site)
+                    continue
+                library = list(Path(destdir + prefix).glob("**/liborvell.so.1"))
+                self.assertEqual(len(library), 1, library)
+                # The user's prefix needs no PYTHONPATH either.
+                path = {} if destdir == "" else {"PYTHONPATH": str(site)}
+                seen = self.probe(sys.executable, dict(path, HOME=str(home)), loader=False)
+                self.assert_installed(seen, site, library[0])
 
 
 class SurfaceTest(unittest.TestCase):
