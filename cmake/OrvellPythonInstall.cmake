@@ -1,7 +1,9 @@
 # Run by cmake --install (install(SCRIPT)), after ORVELL_PYTHON,
-# ORVELL_PYTHON_SOURCE, ORVELL_PYTHON_INSTALL_DIR and ORVELL_PYTHON_DIST_INFO
-# (the package's metadata folder, made when the build was configured) are
-# set: installs the Python package orvell and its metadata into the folder where
+# ORVELL_PYTHON_SOURCE, ORVELL_PYTHON_INSTALL_DIR, ORVELL_PYTHON_DIST_INFO
+# (the package's metadata folder, made by the build), ORVELL_LIBRARY_DIR
+# (the library's folder, relative to the prefix or absolute) and
+# ORVELL_LIBRARY_NAME (its soname) are set: installs the Python package
+# orvell and its metadata into the folder where
 # that interpreter finds packages under the prefix given at install time
 # (cmake --install --prefix may differ from the configured one):
 #
@@ -12,8 +14,11 @@
 #                that is not Debian's), to be put on PYTHONPATH
 #
 # ORVELL_PYTHON_INSTALL_DIR, when not empty, names the folder instead
-# (relative to the prefix, or absolute). The package finds the installed
-# library by its soname, so nothing in it depends on where it lands.
+# (relative to the prefix, or absolute). Beside the package goes the module
+# _installed, which names the library installed with it relative to the
+# package's folder: the package loads it from there under any prefix, and
+# wherever the installed tree is moved, as the tool does through its run
+# path.
 set(site_dir "${ORVELL_PYTHON_INSTALL_DIR}")
 if(site_dir STREQUAL "")
   execute_process(
@@ -42,6 +47,21 @@ endif()
 
 file(INSTALL "${ORVELL_PYTHON_SOURCE}/orvell" DESTINATION "${site_dir}"
   FILES_MATCHING PATTERN "*.py" PATTERN "py.typed" PATTERN "__pycache__" EXCLUDE)
+
+set(library_dir "${ORVELL_LIBRARY_DIR}")
+if(NOT IS_ABSOLUTE "${library_dir}")
+  set(library_dir "${CMAKE_INSTALL_PREFIX}/${library_dir}")
+endif()
+file(RELATIVE_PATH library "${site_dir}/orvell" "${library_dir}/${ORVELL_LIBRARY_NAME}")
+# Written in place, under DESTDIR as file(INSTALL) writes, and listed in the
+# install manifest with the other files.
+set(installed "$ENV{DESTDIR}${site_dir}/orvell/_installed.py")
+message(STATUS "Installing: ${installed}")
+file(WRITE "${installed}" "\"\"\"Written by cmake --install: the library installed with this package.\"\"\"
+# The file, relative to this package's folder.
+LIBRARY = \"${library}\"
+")
+list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${installed}")
 
 # The distribution's metadata, so that importlib.metadata and pip know the
 # package and who installed it.

@@ -2,6 +2,7 @@
 // OV_ReadTags, its listing, and how it reports files it cannot read.
 #include <sys/stat.h>
 
+#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,12 @@ TEST(Read, ListingsOfSeveralFilesAreSeparatedByABlankLine) {
   ASSERT_EQ(lines.size(), 2 * (1 + orvell_blocks::kReadFields) + 1) << run.out;
   EXPECT_EQ(lines[0], first);
   EXPECT_EQ(lines[1], "  title         Silence");
+  // Numbers the file does not hold show no value, not 0.
+  for (size_t i = orvell_blocks::kYear; i <= orvell_blocks::kDiscTotal; ++i) {
+    std::string label = orvell_blocks::kFieldNames[i];
+    for (char& c : label) c = c == '_' ? ' ' : c;
+    EXPECT_EQ(lines[1 + i], "  " + label);
+  }
   EXPECT_EQ(lines[1 + orvell_blocks::kReadFields], "");
   EXPECT_EQ(lines[2 + orvell_blocks::kReadFields], second);
 }
@@ -129,18 +136,32 @@ TEST(Read, EachFileThatCannotBeReadIsNamedWithItsCauseAndTheRestAreStillRead) {
   if (run.permissions_unavailable) GTEST_SKIP() << "file permissions cannot be made to hold for root";
   ASSERT_FALSE(run.timed_out) << "a FIFO was opened";
   EXPECT_EQ(run.status, 1);
+  // Each file that fails gets a record with its error, in its place; the
+  // library's code where it was called.
+  const struct {
+    std::string path;
+    std::string cause;
+    int code;
+  } failing[] = {
+      {text, "not an audio format TagLib handles", -3},
+      {missing, "no such file", 0},
+      {fifo, "not a regular file (FIFO, socket or device): not opened", 0},
+      {dir.path(), "is a directory (orvell scan reads directories)", 0},
+      {unreadable, "permission denied", -3},
+      {inside, "permission denied", 0},
+  };
   const std::vector<std::string> out = Lines(run.out);
-  ASSERT_EQ(out.size(), 2u) << run.out;
-  orvell_test::ExpectJsonRecord(ordered_json::parse(out[0]), good, LibraryFields(good));
-  EXPECT_EQ(out[1], out[0]);
-  EXPECT_EQ(Lines(run.err), (std::vector<std::string>{
-                                "orvell: " + text + ": not an audio format TagLib handles",
-                                "orvell: " + missing + ": no such file",
-                                "orvell: " + fifo + ": not a regular file (FIFO, socket or device): not opened",
-                                "orvell: " + dir.path() + ": is a directory (orvell scan reads directories)",
-                                "orvell: " + unreadable + ": permission denied",
-                                "orvell: " + inside + ": permission denied",
-                            }));
+  ASSERT_EQ(out.size(), 2 + std::size(failing)) << run.out;
+  std::vector<std::string> err;
+  for (size_t i = 0; i < std::size(failing); ++i) {
+    ordered_json expected = {{"path", failing[i].path}, {"error", failing[i].cause}};
+    if (failing[i].code != 0) expected["code"] = failing[i].code;
+    EXPECT_EQ(ordered_json::parse(out[i < 1 ? i : i + 1]), expected);
+    err.push_back("orvell: " + failing[i].path + ": " + failing[i].cause);
+  }
+  orvell_test::ExpectJsonRecord(ordered_json::parse(out[1]), good, LibraryFields(good));
+  EXPECT_EQ(out.back(), out[1]);
+  EXPECT_EQ(Lines(run.err), err);
 }
 
 }  // namespace

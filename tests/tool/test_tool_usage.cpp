@@ -20,13 +20,22 @@ struct UsageCase {
 };
 
 const UsageCase kUsageCases[] = {
-    {{}, "A subcommand is required"},
-    {{"tag", "FILE"}, "unknown command 'tag'"},
+    {{}, "orvell: no command given"},
+    {{"tag", "FILE"}, "unknown command 'tag': the commands are read, write, scan, undo and help"},
+    {{"raed", "FILE"}, "orvell: unknown command 'raed' (did you mean 'read'?)"},
     {{"bogus"}, "unknown command 'bogus'"},
     {{"help", "bogus"}, "unknown command 'bogus'"},
+    {{"help", "read", "write"}, "orvell: unexpected argument 'write'"},
+    {{"help", "wirte"}, "unknown command 'wirte' (did you mean 'write'?)"},
     {{"-x", "read", "FILE"}, "unknown option '-x'"},
     {{"read"}, "FILE is required"},
-    {{"read", "--yaml", "FILE"}, "--yaml"},
+    {{"read", "--yaml", "FILE"}, "orvell: unknown option '--yaml'\n"},
+    {{"read", "--jsn", "FILE"}, "orvell: unknown option '--jsn' (did you mean '--json'?)"},
+    {{"write", "--tittle", "x", "FILE"}, "orvell: unknown option '--tittle' (did you mean '--title'?)"},
+    {{"write", "--album-artits=x", "FILE"}, "unknown option '--album-artits' (did you mean '--album-artist'?)"},
+    {{"scan", "--job", "2", "DIR"}, "unknown option '--job' (did you mean '--jobs'?)"},
+    {{"undo", "FILE", "FILE"}, "orvell: unexpected argument '"},
+    {{"undo"}, "JOURNAL is required"},
     {{"write", "FILE"}, "nothing to write"},
     {{"write", "--title", "x"}, "FILE is required"},
     {{"write", "", "--title", "x"}, "empty file name"},
@@ -36,8 +45,8 @@ const UsageCase kUsageCases[] = {
     {{"write", "FILE", "--disc-total", "1x"}, "--disc-total: must be a whole number"},
     {{"write", "FILE", "--track-total", ""}, "--track-total: must be a whole number"},
     {{"write", "FILE", "--disc", " 3"}, "--disc: must be a whole number"},
-    {{"write", "FILE", "--clear", "duration"}, "--clear: duration not in"},
-    {{"write", "FILE", "--clear", "Title"}, "--clear: Title not in"},
+    {{"write", "FILE", "--clear", "duration"}, "--clear: 'duration' is not a field that can be written: the fields are title,"},
+    {{"write", "FILE", "--clear", "Title"}, "--clear: 'Title' is not a field that can be written (did you mean 'title'?)"},
     {{"write", "FILE", "--title", "a", "--clear", "title"}, "title is also set by --title"},
     {{"write", "FILE", "--clear", "track", "--track-total", "3"}, "track removes the track total"},
     {{"write", "FILE", "--title", "a", "--title", "b"}, "--title"},
@@ -50,6 +59,11 @@ const UsageCase kUsageCases[] = {
     {{"write", "FILE", "--track", "3/12", "--track-total", "12"}, "--track: gives the total too; it cannot go with --track-total"},
     {{"write", "FILE", "--disc", "1/2", "--clear", "disc_total"}, "disc_total is also set by --disc"},
     {{"write", "FILE", "--track", "3/12", "--clear", "track"}, "track is also set by --track"},
+    {{"write", "--number-tracks", "--track", "3", "FILE"}, "--number-tracks: sets the track and its total; it cannot go with --track"},
+    {{"write", "--number-tracks", "--disc", "1/2", "--track", "3/4", "FILE"}, "--number-tracks: sets the track and its total; it cannot go with --track"},
+    {{"write", "--number-tracks", "--track-total", "3", "FILE"}, "it cannot go with --track-total"},
+    {{"write", "--number-tracks", "--clear", "track_total", "FILE"}, "it cannot go with --clear track_total"},
+    {{"write", "--journal", "", "--title", "x", "FILE"}, "--journal: empty file name"},
     {{"scan"}, "DIR is required"},
     {{"scan", "--jobs", "0", "DIR"}, "--jobs"},
     {{"scan", "--jobs", "many", "DIR"}, "--jobs"},
@@ -69,6 +83,7 @@ TEST(Usage, ErrorsExitWithTwoNameTheProblemAndTouchNoFile) {
     }
     const orvell_test::ToolRun run = RunTool(args);
     EXPECT_EQ(run.status, 2) << "orvell" << shown << "\n" << run.err;
+    EXPECT_EQ(run.err.rfind("orvell: ", 0), 0u) << "orvell" << shown << "\n" << run.err;
     EXPECT_NE(run.err.find(usage.message), std::string::npos) << "orvell" << shown << "\n" << run.err;
     EXPECT_NE(run.err.find("--help"), std::string::npos) << "orvell" << shown;
     EXPECT_EQ(run.out, "") << "orvell" << shown;
@@ -78,7 +93,7 @@ TEST(Usage, ErrorsExitWithTwoNameTheProblemAndTouchNoFile) {
 
 TEST(Usage, EverySubcommandHasHelpAndHelpCommandPrintsIt) {
   const std::vector<std::vector<std::string>> commands = {
-      {}, {"read"}, {"write"}, {"scan"}, {"help"}};
+      {}, {"read"}, {"write"}, {"scan"}, {"undo"}, {"help"}};
   for (std::vector<std::string> command : commands) {
     std::string usage = "Usage: orvell";
     for (const std::string& word : command) usage += " " + word;
@@ -122,7 +137,7 @@ TEST(Usage, ManPageFormatsCleanlyAndNamesEveryCommandAndOption) {
   for (size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
     text.erase(at, 1);
   }
-  for (const char* command : {"", "read", "write", "scan", "help"}) {
+  for (const char* command : {"", "read", "write", "scan", "undo", "help"}) {
     if (command[0] != '\0') {
       EXPECT_NE(text.find(std::string(".SS \"orvell ") + command), std::string::npos) << command;
     }

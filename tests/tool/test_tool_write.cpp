@@ -23,12 +23,13 @@ using orvell_test::LibraryFields;
 using orvell_test::RunTool;
 using orvell_test::TempDir;
 
-// Runs orvell write and expects it to succeed silently.
+// Runs orvell write and expects it to succeed with its summary alone.
 void Write(const std::string& path, std::vector<std::string> args) {
   args.insert(args.begin(), {"write", path});
   const orvell_test::ToolRun run = RunTool(args);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "orvell: 1 file written\n");
 }
 
 // The fields as orvell read --json reports them.
@@ -158,6 +159,8 @@ TEST(Write, OneChangeGoesToEveryFileAndEachFailureNamesItsCause) {
                          : "");
   }
   args.insert(args.end(), good.begin(), good.end());
+  expected_err.push_back("orvell: " + std::to_string(std::size(failing) + good.size()) +
+                         " files written, " + std::to_string(std::size(failing)) + " failed");
 
   orvell_test::RunOptions options;
   options.timeout_seconds = 30;
@@ -187,6 +190,94 @@ TEST(Write, OneChangeGoesToEveryFileAndEachFailureNamesItsCause) {
     EXPECT_EQ(orvell_test::Values(path, "TRACKNUMBER"), std::vector<std::string>{"3/12"}) << path;
     EXPECT_EQ(orvell_test::Values(path, "DISCNUMBER"), std::vector<std::string>{"1/2"}) << path;
   }
+}
+
+// --number-tracks gives the i-th of N files track i of N, with the other
+// options of the same write; a file that fails keeps its place. -q leaves
+// out the summary.
+TEST(Write, NumberTracksNumbersTheFilesInTheOrderGiven) {
+  TempDir dir;
+  const std::vector<std::string> files = {dir.Copy("silence.ogg"), dir.Copy("silence.mp3"),
+                                          dir.File("missing.flac"), dir.Copy("silence.m4a")};
+  std::vector<std::string> args = {"write", "-q", "--album", "Side B", "--number-tracks"};
+  args.insert(args.end(), files.begin(), files.end());
+  const orvell_test::ToolRun run = RunTool(args);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "orvell: " + files[2] + ": no such file\n");
+  for (size_t i : {0, 1, 3}) {
+    const ReadFields fields = LibraryFields(files[i]);
+    EXPECT_EQ(fields[orvell_blocks::kTrack], std::to_string(i + 1)) << files[i];
+    EXPECT_EQ(fields[orvell_blocks::kTrackTotal], "4") << files[i];
+    EXPECT_EQ(fields[orvell_blocks::kAlbum], "Side B") << files[i];
+    EXPECT_EQ(orvell_test::ReadTag(files[i]).track, i + 1) << files[i];
+  }
+}
+
+// Each journaled write appends what it changed in each file, old and new;
+// undo puts the old values back where the file still holds the new ones,
+// leaves a field another program changed since, and a second undo changes
+// nothing more.
+TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
+  TempDir dir;
+  const std::string flac = dir.Copy("silence.flac");
+  orvell_test::SetFields(flac, orvell_test::RichValues());
+  const std::string mp3 = dir.Copy("silence.mp3");
+  const std::string journal = dir.File("changes.jsonl");
+  const ReadFields flac_before = LibraryFields(flac);
+  const ReadFields mp3_before = LibraryFields(mp3);
+
+  const std::vector<std::string> change = {"write", "--title", "New", "--year", "2001",
+                                           "--clear", "comment", "--track", "5/9"};
+  std::vector<std::string> args = change;
+  args.insert(args.end(), {"--journal", journal, flac, dir.File("missing.mp3")});
+  EXPECT_EQ(RunTool(args).status, 1);
+  // ORVELL_JOURNAL names the journal too.
+  setenv("ORVELL_JOURNAL", journal.c_str(), 1);
+  args = change;
+  args.push_back(mp3);
+  const orvell_test::ToolRun second = RunTool(args);
+  unsetenv("ORVELL_JOURNAL");
+  EXPECT_EQ(second.status, 0) << second.err;
+
+  // One record per written file, with every field whose value changed.
+  const std::vector<std::string> lines = orvell_test::Lines(orvell_test::ReadBytes(journal));
+  ASSERT_EQ(lines.size(), 2u);
+  const std::pair<std::string, ReadFields> written[] = {{flac, flac_before}, {mp3, mp3_before}};
+  for (size_t r = 0; r < 2; ++r) {
+    const nlohmann::json record = nlohmann::json::parse(lines[r]);
+    EXPECT_EQ(record["path"], written[r].first);
+    const ReadFields after = LibraryFields(written[r].first);
+    nlohmann::json changes = nlohmann::json::object();
+    for (size_t i = 0; i < orvell_blocks::kWriteRecords; ++i) {
+      if (written[r].second[i] == after[i]) continue;
+      auto value = [i](const std::string& text) -> nlohmann::json {
+        if (orvell_blocks::IsTextField(i)) return text;
+        return text == "0" ? nlohmann::json() : nlohmann::json(std::stoll(text));
+      };
+      changes[orvell_blocks::kFieldNames[i]] = {{"old", value(written[r].second[i])},
+                                                {"new", value(after[i])}};
+    }
+    EXPECT_EQ(record["changes"], changes) << written[r].first;
+    EXPECT_TRUE(record["changes"].contains("year")) << lines[r];
+  }
+
+  // Another program changes the title of one file.
+  orvell_test::SetValues(flac, "TITLE", {"Mine"});
+  ReadFields flac_expected = flac_before;
+  flac_expected[orvell_blocks::kTitle] = "Mine";
+  const std::string left = "orvell: " + flac + ": title was changed after the write; left as it is\n";
+  const orvell_test::ToolRun undo = RunTool({"undo", journal});
+  EXPECT_EQ(undo.status, 0);
+  EXPECT_EQ(undo.err, left + "orvell: 2 files restored\n");
+  EXPECT_EQ(LibraryFields(flac), flac_expected);
+  EXPECT_EQ(LibraryFields(mp3), mp3_before);
+  EXPECT_EQ(orvell_test::Values(flac, "TRACKNUMBER"), std::vector<std::string>{"3/12"});
+
+  const orvell_test::ToolRun again = RunTool({"undo", journal});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_EQ(again.err, left + "orvell: 0 files restored\n");
+  EXPECT_EQ(LibraryFields(flac), flac_expected);
+  EXPECT_EQ(LibraryFields(mp3), mp3_before);
 }
 
 }  // namespace

@@ -21,6 +21,7 @@ using Command = std::function<int()>;
 void AddReadCommand(CLI::App& app, Command& command);
 void AddWriteCommand(CLI::App& app, Command& command);
 void AddScanCommand(CLI::App& app, Command& command);
+void AddUndoCommand(CLI::App& app, Command& command);
 
 }  // namespace orvell_tool
 

@@ -145,7 +145,11 @@ std::string Listing(const std::string& path, const orvell_blocks::ReadFieldViews
   for (size_t i = 0; i < kReadFields; ++i) {
     const std::string label = Label(i);
     out += "  " + label;
-    if (fields[i].empty()) {
+    // A year, track or disc number or total of 0 is one the file does not
+    // hold, and shows as such.
+    const bool absent = i >= orvell_blocks::kYear && i <= orvell_blocks::kDiscTotal &&
+                        orvell_blocks::DecimalField(fields[i]) == 0;
+    if (fields[i].empty() || absent) {
       out += "\n";
       continue;
     }

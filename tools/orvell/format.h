@@ -11,7 +11,9 @@
 
 namespace orvell_tool {
 
-// "PATH" and then one "  label  value" line per field, values aligned.
+// "PATH" and then one "  label  value" line per field, values aligned; a
+// field the file does not hold (no text, a number of 0 for the year, the
+// track and disc numbers and totals) has no value.
 std::string Listing(const std::string& path, const orvell_blocks::ReadFieldViews& fields);
 
 // Appends one record per file to a string the caller keeps, with no tree

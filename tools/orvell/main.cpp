@@ -1,12 +1,13 @@
 // orvell: read, write and scan audio file tags through liborvell.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
 #include "commands.h"
 #include "orvell.h"
+#include "usage.h"
 
 namespace orvell_tool {
 namespace {
@@ -24,11 +25,14 @@ const CLI::App* FindCommand(const CLI::App& app, const std::string& word) {
 void AddHelpCommand(CLI::App& app, Command& command) {
   auto topic = std::make_shared<std::string>();
   CLI::App* help = app.add_subcommand("help", "Print the help of orvell, or of one command");
-  help->add_option("COMMAND", *topic, "read, write, scan or help");
+  help->add_option("COMMAND", *topic, "read, write, scan, undo or help");
   help->callback([&app, topic, &command] {
     const CLI::App* about = topic->empty() ? &app : FindCommand(app, *topic);
     if (about == nullptr) {
-      throw CLI::ValidationError("orvell help", "unknown command '" + *topic + "'");
+      std::vector<std::string> names;
+      for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+      throw CLI::ValidationError("help", "unknown command '" + *topic + "'" +
+                                             Suggestion(*topic, names));
     }
     const std::string usage = about == &app ? app.get_name() : app.get_name() + " " + *topic;
     const std::string text =
@@ -55,26 +59,26 @@ int main(int argc, char** argv) {
   AddReadCommand(app, command);
   AddWriteCommand(app, command);
   AddScanCommand(app, command);
+  AddUndoCommand(app, command);
   AddHelpCommand(app, command);
 
-  // A first word that is no command and no option of orvell's own is
-  // named as such, rather than left to read as a missing command.
-  if (argc > 1 && FindCommand(app, argv[1]) == nullptr) {
-    const std::string word = argv[1];
-    const bool option = word[0] == '-';
-    if (!option || (word != "-h" && word != "--help" && word != "-V" && word != "--version")) {
-      std::fprintf(stderr,
-                   "orvell: unknown %s '%s': the commands are read, write, scan and help\n"
-                   "Run with --help for more information.\n",
-                   option ? "option" : "command", word.c_str());
-      return kExitUsage;
-    }
+  // No command, or a first word that is no command and no option of
+  // orvell's own, is named as such rather than left to CLI11.
+  if (argc < 2) return ReportUsage("no command given: read, write, scan, undo or help", "");
+  const std::string first = argv[1];
+  if (FindCommand(app, first) == nullptr && first != "-h" && first != "--help" && first != "-V" &&
+      first != "--version") {
+    return ReportUnknownFirstWord(app, first);
   }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    // --help and --version end here too, with status 0.
-    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    // --help and --version end here too, with status 0, printed by CLI11.
+    if (e.get_exit_code() == 0) {
+      app.exit(e);
+      return kExitOk;
+    }
+    return ReportParseError(app, e);
   }
   return command ? command() : kExitUsage;
 }

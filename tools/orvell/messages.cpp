@@ -37,24 +37,13 @@ constexpr CodeText kCodes[] = {
     {-9, kInternal, kInternal},
 };
 
-// A failed stat or open in words.
-std::string PathError(int error) {
-  switch (error) {
-    case ENOENT:
-    case ENOTDIR: return kNoSuchFile;
-    case EACCES:
-    case EPERM: return kPermissionDenied;
-    default: return std::strerror(error);
-  }
-}
-
 // Why a file that exists did not open: it cannot be read, or TagLib does
 // not know its format.
 std::string DescribeUnopened(const std::string& path) {
   std::string refused = RefuseBeforeOpening(path);
   if (!refused.empty()) return refused;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return PathError(errno);
+  if (fd < 0) return DescribeError(errno);
   close(fd);
   return kNotAudio;
 }
@@ -64,11 +53,11 @@ std::string DescribeUnopened(const std::string& path) {
 std::string DescribeUnsaved(const std::string& path) {
   if (access(path.c_str(), W_OK) != 0) {
     return errno == EROFS ? "save refused: read-only file system"
-                          : "save refused: " + PathError(errno);
+                          : "save refused: " + DescribeError(errno);
   }
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   if (access(folder.empty() ? "." : folder.c_str(), W_OK) != 0 && errno != EROFS) {
-    return "save refused: " + PathError(errno) + " on its folder";
+    return "save refused: " + DescribeError(errno) + " on its folder";
   }
   return "save refused: TagLib did not save the file (disk full, or a save that would "
          "damage it)";
@@ -76,9 +65,19 @@ std::string DescribeUnsaved(const std::string& path) {
 
 }  // namespace
 
+std::string DescribeError(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR: return kNoSuchFile;
+    case EACCES:
+    case EPERM: return kPermissionDenied;
+    default: return std::strerror(error);
+  }
+}
+
 std::string RefuseBeforeOpening(const std::string& path) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return PathError(errno);
+  if (stat(path.c_str(), &status) != 0) return DescribeError(errno);
   if (S_ISDIR(status.st_mode)) return "is a directory (orvell scan reads directories)";
   if (!S_ISREG(status.st_mode)) return "not a regular file (FIFO, socket or device): not opened";
   return "";
@@ -98,6 +97,12 @@ std::string DescribeFailure(Export e, int32_t code, const std::string& path) {
 
 void ReportFailure(const std::string& file, const std::string& what) {
   std::fprintf(stderr, "orvell: %s: %s\n", file.c_str(), what.c_str());
+}
+
+void ReportSummary(size_t done, const char* verb, size_t failed) {
+  std::fprintf(stderr, "orvell: %zu %s %s", done, done == 1 ? "file" : "files", verb);
+  if (failed > 0) std::fprintf(stderr, ", %zu failed", failed);
+  std::fputc('\n', stderr);
 }
 
 }  // namespace orvell_tool

@@ -3,6 +3,7 @@
 #ifndef ORVELL_TOOLS_ORVELL_MESSAGES_H
 #define ORVELL_TOOLS_ORVELL_MESSAGES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,10 +21,20 @@ std::string RefuseBeforeOpening(const std::string& path);
 // library says only that a file "did not open" or "did not save"; the
 // cause is found by looking at the path afterwards: no such file,
 // permission denied, not an audio format TagLib handles, save refused.
+// Every failed call of the library is put into words here, right after the
+// call and on the thread that made it.
 std::string DescribeFailure(Export e, int32_t code, const std::string& path);
+
+// A failed system call's errno in words: "no such file", "permission
+// denied", or the system's own text.
+std::string DescribeError(int error);
 
 // Prints "orvell: FILE: what" on stderr.
 void ReportFailure(const std::string& file, const std::string& what);
+
+// Prints "orvell: 12 files written, 1 failed" on stderr (verb "written"),
+// the failures left out when there are none.
+void ReportSummary(size_t done, const char* verb, size_t failed);
 
 }  // namespace orvell_tool
 

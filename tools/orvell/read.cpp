@@ -26,12 +26,13 @@ int RunRead(const ReadOptions& options) {
   std::string text;
   for (const std::string& file : options.files) {
     const FileTags& tags = reader.Read(file);
+    text.clear();
     if (!tags.ok()) {
       ReportFailure(file, tags.error);
       status = kExitFailure;
-      continue;
+      // JSON Lines get a record with the error, as a scan's do.
+      if (!options.json) continue;
     }
-    text.clear();
     if (options.json) {
       json.Append(text, file, tags);
     } else {
@@ -51,7 +52,8 @@ void AddReadCommand(CLI::App& app, Command& command) {
   CLI::App* read = app.add_subcommand("read", "Print all tags and audio properties of each file");
   read->add_option("FILE", options->files, "Audio files to read")->required();
   read->add_flag("--json", options->json,
-                 "One JSON object per file (JSON Lines), fields under snake_case names");
+                 "One JSON object per file (JSON Lines), fields under snake_case names; "
+                 "a file that cannot be read gets its error");
   read->callback([options, &command] { command = [options] { return RunRead(*options); }; });
 }
 

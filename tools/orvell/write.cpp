@@ -1,5 +1,6 @@
-// orvell write [--title T] ... [--clear FIELD]... FILE...: one write block,
-// checked before any file is touched, and one OV_WriteTags call per file.
+// orvell write [--title T] ... [--clear FIELD]... [--number-tracks]
+// [--journal FILE] FILE...: one write block, checked before any file is
+// touched, and one OV_WriteTags call per file.
 #include <array>
 #include <memory>
 #include <string>
@@ -7,8 +8,11 @@
 
 #include "block_codec.h"
 #include "commands.h"
+#include "journal.h"
 #include "messages.h"
 #include "orvell.h"
+#include "tags.h"
+#include "usage.h"
 
 namespace orvell_tool {
 namespace {
@@ -21,6 +25,9 @@ struct WriteOptions {
   std::array<std::string, kWriteRecords> values;
   std::array<CLI::Option*, kWriteRecords> set_options{};
   std::vector<std::string> clear;
+  bool number_tracks = false;
+  std::string journal;
+  bool quiet = false;
 };
 
 // "--album-artist" for album_artist.
@@ -43,6 +50,20 @@ std::string CheckNumber(const std::string& value) {
   return IsNumber(value) ? "" : "must be a whole number from 0 to 2147483647, not '" + value + "'";
 }
 
+// --clear takes the names of the writable fields.
+std::string CheckFieldName(const std::string& value) {
+  const std::vector<std::string> names(kFieldNames.begin(), kFieldNames.begin() + kWriteRecords);
+  for (const std::string& name : names) {
+    if (value == name) return "";
+  }
+  const std::string suggestion = Suggestion(value, names);
+  return "'" + value + "' is not a field that can be written" +
+         (suggestion.empty() ? ": the fields are title, artist, album_artist, album, genre, "
+                               "comment, composer, conductor, year, track, track_total, disc "
+                               "and disc_total"
+                             : suggestion);
+}
+
 // --track and --disc also take the number and the total: "3/12".
 std::string CheckNumberOrPair(const std::string& value) {
   const size_t slash = value.find('/');
@@ -54,12 +75,12 @@ std::string CheckNumberOrPair(const std::string& value) {
          "not '" + value + "'";
 }
 
-// The write block of the options. Throws CLI::ValidationError for a
+// The write records of the options. Throws CLI::ValidationError for a
 // combination the block cannot express: a field both set and cleared, a
 // total given twice (--track 3/12 --track-total 12), --clear track with a
-// track total (clearing the track removes its total), or nothing to change
-// at all.
-std::string BuildBlock(const WriteOptions& options) {
+// track total (clearing the track removes its total), --number-tracks with
+// any other change of the track or its total, or nothing to change at all.
+orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
   using orvell_blocks::Action;
   orvell_blocks::WriteRecords records;
   for (size_t i = 0; i < kWriteRecords; ++i) {
@@ -96,23 +117,97 @@ std::string BuildBlock(const WriteOptions& options) {
     throw CLI::ValidationError("--clear",
                                "track removes the track total too; it cannot go with --track-total");
   }
-  if (!any) throw CLI::ValidationError("write", "nothing to write: give a field option or --clear");
-  return orvell_blocks::EncodeWriteBlock(records);
+  if (options.number_tracks) {
+    for (size_t field : {orvell_blocks::kTrack, orvell_blocks::kTrackTotal}) {
+      if (records[field].action == Action::Keep) continue;
+      throw CLI::ValidationError(
+          "--number-tracks", "sets the track and its total; it cannot go with " +
+                                 (records[field].action == Action::Clear
+                                      ? "--clear " + std::string(kFieldNames[field])
+                                      : OptionName(options.set_options[field]->count() > 0
+                                                       ? field
+                                                       : orvell_blocks::kTrack)));
+    }
+    any = true;
+  }
+  if (!any) {
+    throw CLI::ValidationError("write",
+                               "nothing to write: give a field option, --clear or --number-tracks");
+  }
+  return records;
 }
 
-// Applies block to every file in turn; a file that fails is reported and
-// the others are still written. The library opens regular files only, so
-// a directory, FIFO or device gives -3 at once; the cause is found after.
-int RunWrite(const std::vector<std::string>& files, const std::string& block) {
-  int status = kExitOk;
-  for (const std::string& file : files) {
-    const int32_t result =
-        OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
-    if (result >= 0) continue;
-    ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
-    status = kExitFailure;
+enum class Outcome { kWritten, kFailed, kNotJournaled };
+
+// Writes block to file and reports a failure. With a journal, the fields
+// are read before the write, so that their old values are known (a file
+// that cannot be read is not written), and after it, so that the journal
+// holds what the file now holds rather than what was asked for. The library
+// opens regular files only, so a directory, FIFO or device gives -3 at
+// once; the cause is found after.
+Outcome WriteFile(const std::string& file, const std::string& block, JournalWriter* journal,
+                  TagReader& reader) {
+  WritableFields before;
+  if (journal != nullptr) {
+    const FileTags& tags = reader.Read(file);
+    if (!tags.ok()) {
+      ReportFailure(file, tags.error);
+      return Outcome::kFailed;
+    }
+    before = CopyWritable(tags.fields);
   }
-  return status;
+  const int32_t result =
+      OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
+  if (result < 0) {
+    ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
+    return Outcome::kFailed;
+  }
+  if (journal == nullptr) return Outcome::kWritten;
+  const FileTags& tags = reader.Read(file);
+  const std::string error = tags.ok() ? journal->Append(file, before, CopyWritable(tags.fields))
+                                      : "written, but not read back for the journal: " + tags.error;
+  if (error.empty()) return Outcome::kWritten;
+  ReportFailure(file, error);
+  return Outcome::kNotJournaled;
+}
+
+// Applies the records to every file in turn, with track i of N on the i-th
+// of N files when they are numbered; a file that fails is reported and the
+// others are still written, unless the journal cannot take their records.
+int RunWrite(const WriteOptions& options, orvell_blocks::WriteRecords records) {
+  JournalWriter journal;
+  if (!options.journal.empty()) {
+    const std::string error = journal.Open(options.journal);
+    if (!error.empty()) {
+      ReportFailure(options.journal, error);
+      return kExitFailure;
+    }
+  }
+  TagReader reader;
+  std::string block = orvell_blocks::EncodeWriteBlock(records);
+  size_t written = 0;
+  size_t failed = 0;
+  for (size_t i = 0; i < options.files.size(); ++i) {
+    if (options.number_tracks) {
+      records[orvell_blocks::kTrack] = {orvell_blocks::Action::Set, std::to_string(i + 1)};
+      records[orvell_blocks::kTrackTotal] = {orvell_blocks::Action::Set,
+                                             std::to_string(options.files.size())};
+      block = orvell_blocks::EncodeWriteBlock(records);
+    }
+    const Outcome outcome = WriteFile(options.files[i], block,
+                                      options.journal.empty() ? nullptr : &journal, reader);
+    if (outcome == Outcome::kWritten) {
+      ++written;
+      continue;
+    }
+    ++failed;
+    if (outcome == Outcome::kNotJournaled) {
+      ReportFailure(options.journal, "no further file written");
+      break;
+    }
+  }
+  if (!options.quiet) ReportSummary(written, "written", failed);
+  return failed == 0 ? kExitOk : kExitFailure;
 }
 
 }  // namespace
@@ -156,11 +251,20 @@ void AddWriteCommand(CLI::App& app, Command& command) {
       ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
       ->delimiter(',')
-      ->check(CLI::IsMember(std::vector<std::string>(kFieldNames.begin(),
-                                                     kFieldNames.begin() + kWriteRecords)));
+      ->check(CheckFieldName);
+  write->add_flag("--number-tracks", options->number_tracks,
+                  "Set track 1 to N and the track total N on the N files, in the order given");
+  write
+      ->add_option("--journal", options->journal,
+                   "Append the old and new value of every field changed to FILE (JSON Lines), "
+                   "for orvell undo")
+      ->type_name("FILE")
+      ->envname("ORVELL_JOURNAL")
+      ->check([](const std::string& value) { return value.empty() ? "empty file name" : ""; });
+  write->add_flag("-q,--quiet", options->quiet, "No summary line at the end");
   write->callback([options, &command] {
-    const std::string block = BuildBlock(*options);
-    command = [files = options->files, block] { return RunWrite(files, block); };
+    const orvell_blocks::WriteRecords records = BuildRecords(*options);
+    command = [options, records] { return RunWrite(*options, records); };
   });
 }
 

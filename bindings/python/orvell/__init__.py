@@ -38,8 +38,9 @@ Bad arguments raise TypeError or ValueError before any file is touched.
 
 The library is loaded from the file named by ORVELL_LIBRARY when that is
 set; else from the build tree when this package is the one in a source
-checkout; else as liborvell.so.1 from the loader's path, where cmake
---install and ldconfig put it. LIBRARY_PATH tells which was loaded.
+checkout; else, when cmake --install installed this package, from where it
+installed the library with it; else as liborvell.so.1 from the loader's
+path, where the Debian package puts it. LIBRARY_PATH tells which was loaded.
 """
 from ._bulk import (
     CLEAR,

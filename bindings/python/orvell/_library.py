@@ -8,13 +8,20 @@ The library is looked for, in this order:
 2. when this package is the one in a source checkout (bindings/python), that
    checkout's build tree, <repository>/build/src/liborvell.so.1, as
    ./scripts/demo and ./scripts/test leave it;
-3. the soname liborvell.so.1, as the dynamic loader resolves it: the
-   directories of LD_LIBRARY_PATH, then those ldconfig knows, so an
-   installed package finds the installed library.
+3. when cmake --install installed this package, the library it installed
+   with it: the install wrote the module _installed beside this one, which
+   names the library's file relative to this folder, so that an installed
+   tree works under any prefix, and where it is moved to, without
+   LD_LIBRARY_PATH or ldconfig;
+4. the soname liborvell.so.1, as the dynamic loader resolves it: the
+   directories of LD_LIBRARY_PATH, then those ldconfig knows, where the
+   Debian package and an install followed by ldconfig put it. A wheel,
+   which holds no library, finds it here or through ORVELL_LIBRARY.
 """
 from __future__ import annotations
 
 import ctypes
+import importlib
 import os
 from pathlib import Path
 from typing import (
@@ -90,6 +97,15 @@ def _candidates() -> List[str]:
     built = repository / "build" / "src" / SONAME
     if in_checkout and built.is_file():
         candidates.append(str(built))
+    try:
+        installed = importlib.import_module(f"{__package__}._installed")
+    except ImportError:
+        pass
+    else:
+        # Named from this package's folder as installed; the links on the
+        # way are followed, the library's own soname link is kept.
+        library = Path(__file__).parent / str(installed.LIBRARY)
+        candidates.append(str(Path(os.path.realpath(library.parent)) / library.name))
     candidates.append(SONAME)
     return candidates
 
@@ -105,9 +121,10 @@ def _load() -> Tuple[ctypes.CDLL, str]:
         _declare(library, candidate)
         return library, candidate
     raise ImportError(
-        "liborvell could not be loaded: install it (cmake --install, then ldconfig), build it "
-        f"(./scripts/demo builds into build/), or set {ENVIRONMENT_VARIABLE} to the library "
-        "file. Tried: " + "; ".join(failures))
+        "liborvell could not be loaded: install it with this package (cmake --install), or where "
+        "the loader looks (the Debian package liborvell1), build it (./scripts/demo builds into "
+        f"build/), or set {ENVIRONMENT_VARIABLE} to the library file. Tried: "
+        + "; ".join(failures))
 
 
 def _declare(library: ctypes.CDLL, where: str) -> None:

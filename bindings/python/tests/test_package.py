@@ -1,6 +1,6 @@
 """The package as a user gets it: how it finds liborvell, installed with pip
-into a virtual environment and with cmake --install, and what a type checker
-and help() make of it."""
+into a virtual environment (the wheel the build makes, and the source) and
+with cmake --install, and what a type checker and help() make of it."""
 from __future__ import annotations
 
 import inspect
@@ -81,45 +81,70 @@ class LoadingTest(unittest.TestCase):
         self.assertEqual(orvell.__version__, os.environ["ORVELL_VERSION"])
 
 
+def offline() -> Dict[str, str]:
+    """The environment for pip without the package index: no pip settings
+    from this machine's files or environment."""
+    clean = {key: value for key, value in os.environ.items() if not key.startswith("PIP_")}
+    return dict(clean, PIP_CONFIG_FILE=os.devnull, PIP_NO_INDEX="1",
+                PIP_DISABLE_PIP_VERSION_CHECK="1")
+
+
 class InstallTest(unittest.TestCase):
     """Installs into temporary folders only; the library comes from the
     build, found by its soname through LD_LIBRARY_PATH as ldconfig would
-    find an installed one."""
+    find an installed one, unless the install put one beside the package."""
 
     def setUp(self) -> None:
         scratch = tempfile.TemporaryDirectory(prefix="orvell-install-")
         self.addCleanup(scratch.cleanup)
         self.scratch = Path(scratch.name)
 
-    def probe(self, python: str, environment: Optional[Dict[str, str]] = None) -> dict:
+    def probe(self, python: str, environment: Optional[Dict[str, str]] = None,
+              loader: bool = True) -> dict:
         """What PROBE reports from a folder outside the repository, with no
-        ORVELL_LIBRARY and no PYTHONPATH but those given."""
+        ORVELL_LIBRARY and no PYTHONPATH but those given; with the build's
+        library on the loader's path, or nothing there."""
         clean = {key: value for key, value in os.environ.items()
-                 if key not in ("ORVELL_LIBRARY", "PYTHONPATH")}
+                 if key not in ("ORVELL_LIBRARY", "PYTHONPATH", "LD_LIBRARY_PATH")}
         clean.update(environment or {})
-        clean["LD_LIBRARY_PATH"] = str(BUILT_LIBRARY.parent)
+        if loader:
+            clean["LD_LIBRARY_PATH"] = str(BUILT_LIBRARY.parent)
         sample = shutil.copy(SAMPLE, self.scratch / "sample.flac")
         return json.loads(run([python, "-c", PROBE, str(sample)], env=clean, cwd=self.scratch))
 
-    def assert_installed(self, seen: dict, site: Path) -> None:
+    def assert_installed(self, seen: dict, site: Path, library: Path = BUILT_LIBRARY) -> None:
         self.assertEqual(Path(seen["package"]), site / "orvell" / "__init__.py")
-        self.assertEqual(seen["library"], [str(BUILT_LIBRARY.resolve())])
+        self.assertEqual(seen["library"], [str(library.resolve())])
         self.assertEqual(seen["version"], orvell.__version__)
         self.assertEqual(seen["title"], "Blue in Green")
         self.assertTrue((site / "orvell" / "py.typed").is_file())
 
-    def test_pip_installs_the_package_into_a_venv_without_the_index(self) -> None:
-        # From a copy, since a setuptools build writes beside its source.
+    def venv(self, name: str) -> Tuple[str, Path]:
+        """A virtual environment without the system's packages: its
+        interpreter and its package folder."""
+        run([sys.executable, "-m", "venv", str(self.scratch / name)])
+        python = str(self.scratch / name / "bin" / "python")
+        site = run([python, "-c", "import sysconfig; print(sysconfig.get_path('purelib'))"])
+        return python, Path(site.strip())
+
+    def test_pip_installs_the_wheel_into_a_venv_without_the_index(self) -> None:
+        wheel = Path(os.environ["ORVELL_WHEEL"])
+        self.assertEqual(wheel.name, f"orvell-{orvell.__version__}-py3-none-any.whl")
+        python, site = self.venv("venv")
+        run([python, "-m", "pip", "install", "--quiet", str(wheel)], env=offline())
+        # No library comes with it: ORVELL_LIBRARY names one, or the loader
+        # finds one.
+        self.assertFalse((site / "orvell" / "_installed.py").exists())
+        seen = self.probe(python, {"ORVELL_LIBRARY": str(BUILT_LIBRARY)}, loader=False)
+        self.assert_installed(seen, site)
+        self.assert_installed(self.probe(python), site)
+
+    def test_pip_builds_and_installs_the_source_without_the_index(self) -> None:
+        # From a copy, so that nothing is written beside the source.
         source = self.scratch / "source"
-        shutil.copytree(PACKAGE_DIR, source,
-                        ignore=shutil.ignore_patterns("tests", "__pycache__", "build", "*.egg-info"))
-        venv = self.scratch / "venv"
-        run([sys.executable, "-m", "venv", "--system-site-packages", str(venv)])
-        python = str(venv / "bin" / "python")
-        run([python, "-m", "pip", "install", "--no-index", "--no-build-isolation", "--quiet",
-             str(source)])
-        site = Path(run([python, "-c", "import sysconfig; print(sysconfig.get_path('purelib'))"])
-                    .strip())
+        shutil.copytree(PACKAGE_DIR, source, ignore=shutil.ignore_patterns("tests", "__pycache__"))
+        python, site = self.venv("venv")
+        run([python, "-m", "pip", "install", "--quiet", str(source)], env=offline())
         self.assert_installed(self.probe(python), site)
 
     def test_cmake_install_puts_the_package_where_the_prefixs_python_looks(self) -> None:
@@ -127,14 +152,20 @@ class InstallTest(unittest.TestCase):
         # must be one the interpreter searches once DESTDIR is taken away.
         if os.environ.get("ORVELL_INSTALL_PYTHON", "ON").upper() in ("OFF", "0", "FALSE", "NO"):
             self.skipTest("configured with -DORVELL_INSTALL_PYTHON=OFF")
+        # Installed alone, the package finds the library through the loader;
+        # installed with it, it loads the library beside it, with nothing on
+        # the loader's path, under DESTDIR as well: the package names it
+        # relative to itself.
         home = self.scratch / "home"
         home.mkdir()
         root = str(self.scratch / "root")
         environment = dict(os.environ, HOME=str(home))
-        for prefix, destdir in (("/usr", root), ("/usr/local", root), (f"{home}/.local", "")):
-            with self.subTest(prefix):
+        for prefix, destdir, alone in (("/usr", root, True), ("/usr/local", root, True),
+                                       (f"{home}/.local", "", True), ("/usr/local", root, False),
+                                       (f"{home}/.local", "", False)):
+            with self.subTest(prefix=prefix, alone=alone):
                 run([os.environ["ORVELL_CMAKE"], "--install", os.environ["ORVELL_BUILD_DIR"],
-                     "--prefix", prefix, "--component", "python"],
+                     "--prefix", prefix] + (["--component", "python"] if alone else []),
                     env=dict(environment, DESTDIR=destdir))
                 installed = list(Path(destdir + prefix).glob("**/orvell/__init__.py"))
                 self.assertEqual(len(installed), 1, installed)
@@ -142,7 +173,16 @@ class InstallTest(unittest.TestCase):
                 searched = run([sys.executable, "-c", "import sys; print(*sys.path, sep='\\n')"],
                                env=environment, cwd=self.scratch).splitlines()
                 self.assertIn(str(site)[len(destdir):], searched)
-                self.assert_installed(self.probe(sys.executable, {"PYTHONPATH": str(site)}), site)
+                if alone:
+                    seen = self.probe(sys.executable, {"PYTHONPATH": str(site)})
+                    self.assert_installed(seen, site)
+                    continue
+                library = list(Path(destdir + prefix).glob("**/liborvell.so.1"))
+                self.assertEqual(len(library), 1, library)
+                # The user's prefix needs no PYTHONPATH either.
+                path = {} if destdir == "" else {"PYTHONPATH": str(site)}
+                seen = self.probe(sys.executable, dict(path, HOME=str(home)), loader=False)
+                self.assert_installed(seen, site, library[0])
 
 
 class SurfaceTest(unittest.TestCase):
