@@ -57,6 +57,16 @@ bool HasAudioExtension(const fs::path& file) {
          std::end(kAudioExtensions);
 }
 
+// Whether the file is what a save of another left beside it
+// (".NAME.orvell-save": a new content or a journal, dealt with by the next
+// call on that file), never a track of its own.
+bool IsSideFile(const fs::path& file) {
+  const std::string name = file.filename().string();
+  constexpr std::string_view kSuffix = ".orvell-save";
+  return name.size() > kSuffix.size() + 1 && name[0] == '.' &&
+         name.compare(name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+}
+
 struct Walk {
   std::vector<std::string> files;  // sorted, each once
   size_t skipped = 0;  // not audio by name; FIFOs, sockets, devices, broken links
@@ -81,7 +91,8 @@ void WalkRoot(const std::string& root, bool all_files, Walk& walk) {
     // The entry's type follows symbolic links, as opening the file would.
     std::error_code type_ec;
     if (it->is_directory(type_ec)) continue;
-    if (it->is_regular_file(type_ec) && (all_files || HasAudioExtension(it->path()))) {
+    if (it->is_regular_file(type_ec) && !IsSideFile(it->path()) &&
+        (all_files || HasAudioExtension(it->path()))) {
       walk.files.push_back(it->path().string());
     } else {
       ++walk.skipped;
