@@ -138,7 +138,7 @@
 #include <stdint.h>
 
 #define ORVELL_VERSION_MAJOR 1
-#define ORVELL_VERSION_MINOR 0
+#define ORVELL_VERSION_MINOR 1
 #define ORVELL_VERSION_PATCH 0
 
 #if defined(_WIN32) || defined(__CYGWIN__)
@@ -568,6 +568,146 @@ OV_API int32_t OV_ReadTags(const char *path, char *buffer, int32_t size);
  * decides between 1 and -8.
  */
 OV_API int32_t OV_WriteTags(const char *path, const char *block, int32_t size);
+
+/* ======================================================================
+ * Orvell 1.1: every property, every picture, and why a call failed.
+ *
+ * The blocks of these functions are fields back to back, each its byte
+ * count in decimal ASCII, a ":" and the bytes (as in OV_ReadTags):
+ * "5:Title" is one field. Numbers in a block are decimal ASCII in a field
+ * ("2:12").
+ *
+ * The read functions (OV_ReadProperties, OV_ReadPictures, OV_GetPicture)
+ * tell how much room they need: called with buffer NULL and size 0, they
+ * read the file and return the size the buffer must have (the block and
+ * its NUL; for OV_GetPicture the picture's bytes), writing nothing. Their
+ * other results:
+ *    n >= 0  bytes written, NUL not counted
+ *    -1      path NULL or empty
+ *    -2      buffer NULL with a size other than 0, or size < 0 (and for
+ *            OV_GetPicture an index below 0)
+ *    -3      the file did not open
+ *    -4      the file has no tag
+ *    -5      the buffer is too small: nothing but a NUL in its first byte
+ *            is written (OV_GetPicture writes nothing); call again with
+ *            the size the query returns
+ *    -6      OV_GetPicture: no picture at that index
+ *    -9      unexpected internal failure
+ * ====================================================================== */
+
+/*
+ * OV_ReadProperties: every key of the file's property map, with all its
+ * values. One entry per key, in the map's order (keys sorted): the key,
+ * the count of its values, then each value, all fields. Keys are TagLib's
+ * property keys, in upper case ("TITLE", "ARTIST", "ALBUMARTIST",
+ * "MUSICBRAINZ_TRACKID", "REPLAYGAIN_TRACK_GAIN", a tag's own keys), the
+ * values UTF-8, never joined:
+ *
+ *     5:TITLE1:113:Blue in Green6:ARTIST1:25:Miles8:Bill Ev.
+ *
+ * (with real lengths) is TITLE = "Blue in Green", ARTIST = "Miles" and
+ * "Bill Ev.". A file without properties gives the empty block (0).
+ */
+OV_API int32_t OV_ReadProperties(const char *path, char *buffer, int32_t size);
+
+/*
+ * OV_WriteProperties: set the keys block names to the values it gives,
+ * keep every other key, and save once. block holds entries as
+ * OV_ReadProperties gives them, ended by its NUL: the key, the count of
+ * its values, the values; a count of 0 removes the key. Keys are ASCII
+ * of 1 to 255 bytes, printable, without "="; they are taken in upper
+ * case. Values are UTF-8 (ill-formed sequences become U+FFFD, as for
+ * every setter). The track and disc pairs keep their rules: a
+ * "TRACKNUMBER" or "DISCNUMBER" set, or one of their total keys, leaves
+ * the pair and every total key the file has telling the same total.
+ *
+ *    1   saved
+ *    0   the block names no key; the file was not opened
+ *    -1  path NULL or empty
+ *    -2  block NULL
+ *    -3  the file did not open
+ *    -4  the file has no tag
+ *    -5  malformed block: a field without its length or running past the
+ *        NUL, a count that is no number, a key named twice
+ *    -6  a key that is not one (empty, too long, or a byte outside
+ *        printable ASCII, or "=")
+ *    -7  the format cannot hold one of the keys (ID3v1-only files, RIFF
+ *        INFO, ...); nothing was saved
+ *    -8  the save failed or was refused; the file is as it was
+ *    -9  unexpected internal failure
+ */
+OV_API int32_t OV_WriteProperties(const char *path, const char *block);
+
+/*
+ * OV_ReadPictures: one entry per embedded picture, in the order the file
+ * keeps them, each four fields: its type (the ID3v2 picture types, 0 to
+ * 20: 3 is the front cover, 4 the back cover), its MIME type, its
+ * description (UTF-8) and its size in bytes; not the bytes themselves
+ * (OV_GetPicture). "1:310:image/jpeg0:5:48213" is one front cover.
+ * Where the format keeps them: ID3v2 APIC frames (MP3, WAV, AIFF,
+ * TrueAudio), FLAC picture blocks, Vorbis comments (Ogg Vorbis, Opus,
+ * Speex, FLAC in Ogg), the MP4 "covr" item (no type or description: every
+ * picture reads as a front cover with none), WMA's WM/Picture, and APE's
+ * "Cover Art (...)" items (APE, WavPack, Musepack; one per type, the MIME
+ * type told from the image's first bytes).
+ */
+OV_API int32_t OV_ReadPictures(const char *path, char *buffer, int32_t size);
+
+/*
+ * OV_GetPicture: the bytes of picture index (from 0, in OV_ReadPictures'
+ * order), copied whole into buffer, no NUL added; returns their count.
+ */
+OV_API int32_t OV_GetPicture(const char *path, int32_t index, char *buffer, int32_t size);
+
+/*
+ * OV_SetPicture: put the picture data (size bytes) of type (0 to 20) in
+ * the place of every picture of that type, adding it where the file has
+ * none, and save. mime NULL or empty: told from the bytes (JPEG, PNG,
+ * GIF, BMP, WebP). description NULL: none.
+ *
+ *    1   saved
+ *    -1  path NULL or empty
+ *    -2  type outside 0 to 20, data NULL, size <= 0, or mime NULL and the
+ *        bytes are none of those images
+ *    -3  the file did not open
+ *    -4  the file has no tag
+ *    -5  the save failed or was refused; the file is as it was
+ *    -6  the format cannot hold this picture: it keeps none (MOD, ...),
+ *        or not of this kind (MP4: front covers of JPEG, PNG, GIF or BMP
+ *        without a description; APE: images whose bytes tell their type)
+ *    -9  unexpected internal failure
+ */
+OV_API int32_t OV_SetPicture(const char *path, int32_t type, const char *mime,
+                             const char *description, const char *data, int32_t size);
+
+/*
+ * OV_RemovePictures: remove the pictures of type (0 to 20), or all with
+ * -1, and save.
+ *
+ *    1   saved
+ *    0   the file holds no such picture; nothing was saved
+ *    -1  path NULL or empty
+ *    -2  type outside -1 to 20
+ *    -3  the file did not open
+ *    -4  the file has no tag
+ *    -5  the save failed or was refused; the file is as it was
+ *    -9  unexpected internal failure
+ */
+OV_API int32_t OV_RemovePictures(const char *path, int32_t type);
+
+/*
+ * OV_LastError: why the last call of an OV_ function on this thread
+ * failed, a short English text ("no such file", "permission denied",
+ * "save refused: a chunk-offset table claims more entries than its box
+ * holds", "another program changed the file since it was read"); the
+ * empty text after a call that succeeded. Copied as the text getters copy
+ * (cut at size - 1 bytes). Calling it changes nothing: it may be called
+ * again.
+ *
+ *    n >= 0  bytes copied, NUL not counted
+ *    -2      buffer NULL or size <= 0
+ */
+OV_API int32_t OV_LastError(char *buffer, int32_t size);
 
 #ifdef __cplusplus
 }

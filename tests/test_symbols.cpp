@@ -52,8 +52,11 @@ TEST(ExportedSymbols, AreExactlyTheOvFunctions) {
       "OV_GetTrackTotal",  "OV_GetDisc",        "OV_GetDiscTotal", "OV_SetTrack",
       "OV_SetTrackTotal",  "OV_SetDisc",        "OV_SetDiscTotal", "OV_ReadTags",
       "OV_WriteTags",
+      // 1.1
+      "OV_ReadProperties", "OV_WriteProperties", "OV_ReadPictures", "OV_GetPicture",
+      "OV_SetPicture",     "OV_RemovePictures",  "OV_LastError",
   };
-  ASSERT_EQ(expected.size(), 33u);
+  ASSERT_EQ(expected.size(), 40u);
   const std::string library = orvell_test::ReadBytes(ORVELL_LIBRARY_FILE);
   ASSERT_FALSE(library.empty()) << ORVELL_LIBRARY_FILE;
   EXPECT_EQ(DefinedDynamicSymbols(library), expected);

@@ -9,7 +9,7 @@ namespace {
 template <typename Measure>
 int32_t GetAudio(const char* path, Measure measure) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
     return WithAudio(path, kNumberGetter, [&](const TagLib::AudioProperties& audio) {
       return static_cast<int32_t>(measure(audio));
     });

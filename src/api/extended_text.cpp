@@ -16,8 +16,8 @@ constexpr const char* kComposer = "COMPOSER";
 constexpr const char* kConductor = "CONDUCTOR";
 
 int32_t GetPropertyText(const char* path, char* buffer, int32_t size, const char* key) {
-  if (IsBadPath(path)) return kBadPath;
-  if (IsBadBuffer(buffer, size)) return kBadBuffer;
+  if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+  if (IsBadBuffer(buffer, size)) return Fail(kBadBuffer, kBadBufferReason);
   // Cleared before the open, so every later failure leaves the empty text.
   buffer[0] = '\0';
   return Guard([&] {
@@ -31,21 +31,21 @@ int32_t GetPropertyText(const char* path, char* buffer, int32_t size, const char
 
 int32_t SetPropertyText(const char* path, const char* text, const char* key) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (text == nullptr) return kBadValue;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (text == nullptr) return Fail(kBadValue, "the text is NULL");
     return WithFile(path, kTextFamily, Access::Write, [&](OpenFile& file) {
       TagLib::PropertyMap map = file.Properties();
       StoreOrErase(map, key, FromUtf8(text));
       file.SetProperties(map, kNoGenericField);
-      return SaveOnce(file, kSaveFailed, std::strlen(text), kNoGenericField);
+      return SaveOnce(file, kSaveFailed, std::strlen(text), ChangesOf(kNoGenericField, {key}));
     });
   });
 }
 
 int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (text == nullptr) return kBadValue;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (text == nullptr) return Fail(kBadValue, "the text is NULL");
     return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       const TagLib::String artist = FromUtf8(text);
       if (flag != 0) {
@@ -59,7 +59,8 @@ int32_t SetArtistSync(const char* path, const char* text, int32_t flag) {
         file.SetProperties(map, FieldBit(TagText::Artist));
       }
       tag.setArtist(artist);
-      return SaveOnce(file, kSaveFailed, 2 * std::strlen(text), FieldBit(TagText::Artist));
+      return SaveOnce(file, kSaveFailed, 2 * std::strlen(text),
+                      ChangesOf(FieldBit(TagText::Artist), {kAlbumArtist}));
     });
   });
 }

@@ -14,23 +14,47 @@ OpenFile::OpenFile(const char* path, Access access)
     : source_(path, access),
       settled_(save::SettleInterruptedSave(source_)),
       stream_(source_),
-      ref_(OpenTagLibFile(source_, stream_)) {}
+      ref_(OpenTagLibFile(source_, stream_)),
+      before_(access == Access::Write ? save::TakeSnapshot(ref_) : save::Snapshot()) {}
 
 bool OpenFile::Save(size_t input_bytes, GenericFields written) {
-  return save::SaveChecked(ref_, stream_, save::SaveRequest{input_bytes, written});
+  save::Changes changes;
+  changes.fields = written;
+  return Save(input_bytes, changes);
+}
+
+bool OpenFile::Save(size_t input_bytes, const save::Changes& changes) {
+  // Fields set back through the generic tag after a write of the map are
+  // checked as written ones: they must read as they did, whatever keys of
+  // the map now hold them.
+  save::SaveRequest request{input_bytes, changes};
+  request.changes.fields |= restored_;
+  return save::SaveChecked(ref_, stream_, request, before_);
+}
+
+void AddPairKeys(save::Changes& changes, const PairKeys& keys) {
+  changes.fields |= keys.number_field;
+  changes.keys.emplace_back(keys.pair);
+  for (const char* total : keys.totals) changes.keys.emplace_back(total);
+}
+
+std::unique_ptr<PictureStore> OpenFile::Pictures(bool create) const {
+  return ref_.file() == nullptr ? nullptr : PicturesOf(*ref_.file(), create);
 }
 
 TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
 
 bool OpenFile::ShowsFirstValueOnly() const { return orvell::ShowsFirstValueOnly(ref_); }
 
-void OpenFile::SetProperties(const TagLib::PropertyMap& map, GenericFields written) {
+TagLib::PropertyMap OpenFile::SetProperties(const TagLib::PropertyMap& map, GenericFields written) {
   TagLib::Tag* tag = Tag();
   const GenericFields at_risk = AbsentFrom(map, kAllGenericFields & ~written);
   if (tag == nullptr || at_risk == kNoGenericField) return WriteProperties(ref_, map);
   const GenericSnapshot before(*tag, at_risk);
-  WriteProperties(ref_, map);
+  TagLib::PropertyMap refused = WriteProperties(ref_, map);
   before.Restore(*tag);
+  restored_ |= at_risk;
+  return refused;
 }
 
 int32_t CopyTextOut(const TagLib::String& text, char* buffer, int32_t size) {
@@ -42,6 +66,27 @@ int32_t CopyTextOut(const TagLib::String& text, char* buffer, int32_t size) {
   std::memcpy(buffer, bytes.data(), n);
   buffer[n] = '\0';
   return static_cast<int32_t>(n);
+}
+
+int32_t HandOutBlock(const std::string& block, char* buffer, int32_t size) {
+  if (buffer == nullptr) return static_cast<int32_t>(block.size() + 1);
+  if (block.size() >= static_cast<size_t>(size)) {
+    reason::Say("the buffer is too small: " + std::to_string(block.size() + 1) + " bytes are needed");
+    return kBlockTooSmall;
+  }
+  std::memcpy(buffer, block.data(), block.size());
+  buffer[block.size()] = '\0';
+  return static_cast<int32_t>(block.size());
+}
+
+int32_t HandOutBytes(const char* bytes, size_t length, char* buffer, int32_t size) {
+  if (buffer == nullptr) return static_cast<int32_t>(length);
+  if (length > static_cast<size_t>(size)) {
+    reason::Say("the buffer is too small: " + std::to_string(length) + " bytes are needed");
+    return kBlockTooSmall;
+  }
+  if (length > 0) std::memcpy(buffer, bytes, length);
+  return static_cast<int32_t>(length);
 }
 
 int32_t RoundedSeconds(int32_t milliseconds) {

@@ -17,7 +17,7 @@ int32_t& HalfOf(StoredPair& pair, Half half) {
 
 int32_t GetHalf(const char* path, const PairKeys& keys, Half half) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
     return WithFile(path, kNumberGetter, Access::Read, [&](OpenFile& file) {
       StoredPair pair = ReadStoredPair(file.Properties(), keys, file.Tag());
       return HalfOf(pair, half);
@@ -27,8 +27,8 @@ int32_t GetHalf(const char* path, const PairKeys& keys, Half half) {
 
 int32_t SetHalf(const char* path, int32_t value, const PairKeys& keys, Half half) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (value < 0) return kBadValue;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (value < 0) return Fail(kBadValue, "the number is negative");
     return WithFile(path, kTextFamily, Access::Write, [&](OpenFile& file) {
       TagLib::PropertyMap map = file.Properties();
       // The half kept is the one a reader saw: for the track number, the
@@ -37,7 +37,9 @@ int32_t SetHalf(const char* path, int32_t value, const PairKeys& keys, Half half
       HalfOf(pair, half) = value;
       StorePair(map, keys, pair);
       file.SetProperties(map, keys.number_field);
-      return SaveOnce(file, kSaveFailed, sizeof value, keys.number_field);
+      save::Changes changes;
+      AddPairKeys(changes, keys);
+      return SaveOnce(file, kSaveFailed, sizeof value, changes);
     });
   });
 }

@@ -88,8 +88,8 @@ std::string EncodeBlock(const Record& record) {
 }
 
 int32_t ReadTags(const char* path, char* buffer, int32_t size) {
-  if (IsBadPath(path)) return kBadPath;
-  if (IsBadBuffer(buffer, size)) return kBadBuffer;
+  if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+  if (IsBadBuffer(buffer, size)) return Fail(kBadBuffer, kBadBufferReason);
   buffer[0] = '\0';
   return Guard([&] {
     return WithTag(path, kTextFamily, Access::Read, [&](OpenFile& file, TagLib::Tag& tag) {
@@ -100,7 +100,11 @@ int32_t ReadTags(const char* path, char* buffer, int32_t size) {
       GatherAudio(file.Audio(), record);
       const std::string block = EncodeBlock(record);
       // Whole or nothing: the block and its NUL must fit.
-      if (block.size() >= static_cast<size_t>(size)) return kBlockTooSmall;
+      if (block.size() >= static_cast<size_t>(size)) {
+        reason::Say("the buffer is too small for the block: " + std::to_string(block.size() + 1) +
+                    " bytes are needed");
+        return kBlockTooSmall;
+      }
       std::memcpy(buffer, block.data(), block.size());
       buffer[block.size()] = '\0';
       return static_cast<int32_t>(block.size());

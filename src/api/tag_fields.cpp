@@ -24,8 +24,8 @@ TagLib::String ShownText(const OpenFile& file, const TagLib::Tag& tag, TagText f
 
 int32_t GetTagText(const char* path, char* buffer, int32_t size, TagText field) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (IsBadBuffer(buffer, size)) return kBadBuffer;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (IsBadBuffer(buffer, size)) return Fail(kBadBuffer, kBadBufferReason);
     return WithTag(path, kTextFamily, Access::Read, [&](OpenFile& file, TagLib::Tag& tag) {
       return CopyTextOut(ShownText(file, tag, field), buffer, size);
     });
@@ -34,8 +34,8 @@ int32_t GetTagText(const char* path, char* buffer, int32_t size, TagText field) 
 
 int32_t SetTagText(const char* path, const char* text, TagText field) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (text == nullptr) return kBadValue;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (text == nullptr) return Fail(kBadValue, "the text is NULL");
     return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       WriteTagText(tag, field, FromUtf8(text));
       return SaveOnce(file, kSaveFailed, std::strlen(text), FieldBit(field));
@@ -45,7 +45,7 @@ int32_t SetTagText(const char* path, const char* text, TagText field) {
 
 int32_t GetTagNumber(const char* path, NumberReader read) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
     return WithTag(path, kNumberGetter, Access::Read, [&](OpenFile&, TagLib::Tag& tag) {
       return static_cast<int32_t>((tag.*read)());
     });
@@ -98,8 +98,8 @@ int32_t OV_GetTrack(const char* path) { return GetTagNumber(path, &TagLib::Tag::
 int32_t OV_SetYear(const char* path, int32_t year) {
   using namespace orvell;
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (year < 0) return kBadValue;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (year < 0) return Fail(kBadValue, "the number is negative");
     return WithTag(path, kTextFamily, Access::Write, [&](OpenFile& file, TagLib::Tag& tag) {
       tag.setYear(static_cast<unsigned int>(year));
       return SaveOnce(file, kSaveFailed, sizeof year, kYearBit);

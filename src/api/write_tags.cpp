@@ -93,6 +93,22 @@ GenericFields TagFieldsWritten(const WriteItems& items) {
   return written;
 }
 
+// Everything the block changes, for the save's check of what it keeps.
+save::Changes ChangesOf(const WriteItems& items) {
+  save::Changes changes;
+  changes.fields = TagFieldsWritten(items);
+  for (size_t i = 0; i < kWriteRecordCount; ++i) {
+    const FieldEntry& entry = FieldAt(i);
+    if (entry.source == FieldSource::PropertyText && items[i].action != kKeep) {
+      changes.keys.emplace_back(entry.key);
+    } else if (entry.source == FieldSource::PairFirst &&
+               (items[i].action != kKeep || items[i + 1].action != kKeep)) {
+      AddPairKeys(changes, *entry.pair);
+    }
+  }
+  return changes;
+}
+
 // Records 0, 1, 3, 4, 5 and 8, after the property map so that they win
 // over whatever the map carried for the same fields.
 void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag) {
@@ -110,8 +126,10 @@ void ApplyTagFields(const WriteItems& items, TagLib::Tag& tag) {
 
 int32_t WriteTags(const char* path, const char* block, int32_t size) {
   return Guard([&] {
-    if (IsBadPath(path)) return kBadPath;
-    if (block == nullptr || size <= 0) return kBadBlock;
+    if (IsBadPath(path)) return Fail(kBadPath, kBadPathReason);
+    if (block == nullptr || size <= 0) {
+      return Fail(kBadBlock, "the block is NULL or its size is below 1");
+    }
     WriteItems items;
     const int32_t parsed = ParseWriteBlock(block, size, items);
     if (parsed < 0) return parsed;
@@ -125,7 +143,7 @@ int32_t WriteTags(const char* path, const char* block, int32_t size) {
         file.SetProperties(map, written);
       }
       ApplyTagFields(items, tag);
-      return SaveOnce(file, kWriteSaveFailed, static_cast<size_t>(size), written);
+      return SaveOnce(file, kWriteSaveFailed, static_cast<size_t>(size), ChangesOf(items));
     });
   });
 }

@@ -43,7 +43,7 @@ bool Id3v2Fits(ByteSource& content, int64_t tag_offset) {
 Layout ReadBetweenTagsLayout(ByteSource& content) {
   Layout layout;
   const Span tag = Id3v2At(content, 0);
-  layout.save_safe = Id3v2Fits(content, 0);
+  if (!Id3v2Fits(content, 0)) layout.Refuse(kId3v2PastTheEnd);
   const int64_t end = TrailingTagsStart(content, content.Size());
   if (tag.End() > end) return layout;
   layout.audio_known = true;

@@ -17,6 +17,7 @@ int64_t TrailingTagsStart(ByteSource& content, int64_t end);
 // holds. TagLib would replace all the bytes it declares, the audio
 // included, with the new tag.
 bool Id3v2Fits(ByteSource& content, int64_t tag_offset);
+constexpr const char* kId3v2PastTheEnd = "the ID3v2 tag declares more bytes than the file holds";
 
 }  // namespace orvell::formats
 

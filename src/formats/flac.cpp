@@ -6,6 +6,7 @@
 
 #include "formats/ape.h"
 #include "formats/id3.h"
+#include "reason/reason.h"
 
 namespace orvell::formats {
 
@@ -37,12 +38,14 @@ bool FlacBlocksFit(TagLib::File& any) {
       bound += 32 + 2 * PictureBound(*picture);
     }
     if (bound > kFlacBlockMax && static_cast<int64_t>(comment->render(false).size()) > kFlacBlockMax) {
+      reason::Say("save refused: the FLAC comment block would be longer than 16,777,215 bytes");
       return false;
     }
   }
   for (const TagLib::FLAC::Picture* picture : file.pictureList()) {
     if (PictureBound(*picture) > kFlacBlockMax &&
         static_cast<int64_t>(picture->render().size()) > kFlacBlockMax) {
+      reason::Say("save refused: a FLAC picture block would be longer than 16,777,215 bytes");
       return false;
     }
   }
@@ -51,7 +54,7 @@ bool FlacBlocksFit(TagLib::File& any) {
 
 Layout ReadFlacLayout(ByteSource& content) {
   Layout layout;
-  layout.save_safe = Id3v2Fits(content, 0);
+  if (!Id3v2Fits(content, 0)) layout.Refuse(kId3v2PastTheEnd);
   int64_t at = Id3v2At(content, 0).End();
   if (!stream::HasAt(content, at, "fLaC")) return layout;
   at += 4;

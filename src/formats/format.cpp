@@ -51,6 +51,11 @@ TagLib::Tag* ApeAskedFirst(TagLib::File& file) {
   return ape == nullptr ? nullptr : ape->APETag(false);
 }
 
+constexpr const char* kFlacStreamNotFound =
+    "the file's FLAC stream does not start it (FLAC inside another container?)";
+constexpr const char* kMp4MediaNotFound =
+    "the MP4 file's media data could not be located: its boxes do not hold together";
+
 struct Entry {
   bool (*is)(const TagLib::File& file);
   Format format;
@@ -59,29 +64,33 @@ struct Entry {
 // In the order a file is matched against them.
 const Entry kFormats[] = {
     {IsOneOf<TagLib::MPEG::File>,
-     {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, true, false}},
-    {IsOneOf<TagLib::FLAC::File>,
-     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true, true, false}},
-    {IsOneOf<TagLib::Ogg::FLAC::File>,
-     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true}},
-    {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
-     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true}},
-    {IsOneOf<TagLib::MP4::File>,
-     {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, true, false}},
-    {IsOneOf<TagLib::ASF::File>,
-     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, true, false}},
-    {IsOneOf<TagLib::RIFF::WAV::File>,
-     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, true, false}},
-    {IsOneOf<TagLib::RIFF::AIFF::File>,
-     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, true, false}},
-    {IsOneOf<TagLib::WavPack::File>,
-     {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, true, false}},
-    {IsOneOf<TagLib::APE::File, TagLib::MPC::File, TagLib::TrueAudio::File>,
-     {Container::BetweenTags, ReadingWhole<ReadBetweenTagsLayout>, nullptr, ApeAskedFirst, false, true,
+     {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, nullptr, true,
       false}},
+    {IsOneOf<TagLib::FLAC::File>,
+     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true,
+      kFlacStreamNotFound, true, false}},
+    {IsOneOf<TagLib::Ogg::FLAC::File>,
+     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, nullptr, false, true}},
+    {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
+     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, nullptr, false, true}},
+    {IsOneOf<TagLib::MP4::File>,
+     {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, kMp4MediaNotFound, true,
+      false}},
+    {IsOneOf<TagLib::ASF::File>,
+     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, nullptr, true, false}},
+    {IsOneOf<TagLib::RIFF::WAV::File>,
+     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, nullptr, true, false}},
+    {IsOneOf<TagLib::RIFF::AIFF::File>,
+     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, nullptr, true, false}},
+    {IsOneOf<TagLib::WavPack::File>,
+     {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, nullptr,
+      true, false}},
+    {IsOneOf<TagLib::APE::File, TagLib::MPC::File, TagLib::TrueAudio::File>,
+     {Container::BetweenTags, ReadingWhole<ReadBetweenTagsLayout>, nullptr, ApeAskedFirst, false,
+      nullptr, true, false}},
 };
 
-const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, true, false};
+const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, nullptr, true, false};
 
 }  // namespace
 

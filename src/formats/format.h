@@ -44,6 +44,9 @@ struct Format {
   // in Matroska among them) and saves it as one, which breaks the file
   // that holds it.
   bool needs_audio;
+  // Why a save is refused when the audio of a file that needs it is not
+  // found.
+  const char* audio_not_found;
   // Changed tag bytes may be written over the file in place. Not in Ogg,
   // whose pages hold a checksum of everything on them: a change to one is
   // made whole or not at all.

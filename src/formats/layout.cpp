@@ -2,6 +2,11 @@
 
 namespace orvell::formats {
 
+void Layout::Refuse(const char* because) {
+  if (save_safe) unsafe_because = because;
+  save_safe = false;
+}
+
 void Layout::AddRun(int64_t offset, int64_t length) {
   Run run;
   run.first = spans.size();

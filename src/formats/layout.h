@@ -29,8 +29,10 @@ struct Run {
 
 struct Layout {
   // Whether TagLib's save may be made: false for the shapes on which it is
-  // known to damage the file in ways that may still let the file open.
+  // known to damage the file in ways that may still let the file open,
+  // and why.
   bool save_safe = true;
+  const char* unsafe_because = nullptr;
   // Whether the audio below was found; false for a damaged file, or a
   // format with no map, whose check is then the reopening alone.
   bool audio_known = false;
@@ -40,6 +42,8 @@ struct Layout {
   std::vector<uint64_t> granules;  // Ogg granule positions
   bool sized = false;  // the container's own size field matches the file
 
+  // Marks the save unsafe, for the first reason found.
+  void Refuse(const char* because);
   // Adds a run of the length bytes at offset.
   void AddRun(int64_t offset, int64_t length);
   const Span* SpansOf(const Run& run) const { return spans.data() + run.first; }

@@ -46,33 +46,41 @@ class Mp4Reader {
   // What TagLib's save relies on, in the first movie box and the first
   // movie fragment.
   void CheckSafety(const Mp4Box& box) {
-    bool& safe = layout_.save_safe;
     if (box.depth == 0) {
       if (box.IsNamed("moov") && movie_ < 0) {
         movie_ = box.offset;
-        safe = safe && Within(box) && box.declared != 0;
+        CheckMovieBox(box);
       } else if (box.IsNamed("moof") && fragment_ < 0) {
         fragment_ = box.offset;
       }
       return;
     }
     if (box.top == movie_) {
-      // TagLib's save takes the room of the boxes around the tag at their
-      // word, and pads a tag out to fill them: a box running past the end
-      // of the file would grow it by as much. A size of 0 it rewrites as
-      // the growth alone.
-      safe = safe && Within(box) && box.declared != 0;
+      CheckMovieBox(box);
       // A tag added where there was none goes 8 bytes into the movie box
       // or its first udta box. A table starting right there is not moved
       // along in TagLib's count, which it then reads from the new tag.
       if (box.IsNamed("udta") && box.parent == movie_ && udta_ < 0) udta_ = box.offset;
       const bool moved_wrongly =
           box.offset == movie_ + 8 || (udta_ >= 0 && box.offset == udta_ + 8);
-      if (box.IsNamed("stco")) safe = safe && !moved_wrongly && TableFits(box, 4);
-      if (box.IsNamed("co64")) safe = safe && !moved_wrongly && TableFits(box, 8);
-    } else if (box.top == fragment_ && box.IsNamed("tfhd")) {
-      safe = safe && BaseOffsetFits(box);
+      const bool table = box.IsNamed("stco") || box.IsNamed("co64");
+      if (table && moved_wrongly) {
+        layout_.Refuse("a chunk-offset table starts where TagLib would put a new tag");
+      } else if (table && !TableFits(box, box.IsNamed("stco") ? 4 : 8)) {
+        layout_.Refuse("a chunk-offset table claims more entries than its box holds");
+      }
+    } else if (box.top == fragment_ && box.IsNamed("tfhd") && !BaseOffsetFits(box)) {
+      layout_.Refuse("a track fragment header's base offset lies outside its box");
     }
+  }
+
+  // TagLib's save takes the room of the boxes around the tag at their
+  // word, and pads a tag out to fill them: a box running past the end of
+  // the file would grow it by as much. A size of 0 it rewrites as the
+  // growth alone.
+  void CheckMovieBox(const Mp4Box& box) {
+    if (!Within(box)) layout_.Refuse("a box of the MP4 movie runs past the end of the file");
+    if (box.declared == 0) layout_.Refuse("a box of the MP4 movie declares size 0");
   }
 
   bool Within(const Mp4Box& box) const { return box.length <= end_ - box.offset; }

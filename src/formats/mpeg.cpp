@@ -108,7 +108,7 @@ Layout ReadMpegLayout(ByteSource& content) {
   Layout layout;
   int64_t declared = 0;
   const Span tag = MpegId3v2(content, MpegScan::WholeFile, &declared);
-  layout.save_safe = declared <= tag.length;
+  if (declared > tag.length) layout.Refuse(kId3v2PastTheEnd);
   const int64_t end = TrailingTagsStart(content, content.Size());
   if (tag.End() > end) return layout;
   layout.audio_known = true;

@@ -8,6 +8,7 @@
 #include "formats/mp4_boxes.h"
 #include "formats/mpeg.h"
 #include "formats/riff.h"
+#include "reason/reason.h"
 #include "seam/taglib_seam.h"
 
 namespace orvell::formats {
@@ -39,9 +40,7 @@ bool NamesAnotherFormat(const std::string& extension) {
                              "xm", "dsf", "dff", "dsdiff"});
 }
 
-}  // namespace
-
-bool NestsTooDeep(stream::ByteSource& content, const char* path) {
+bool NestsDeeperThanTagLibFollows(stream::ByteSource& content, const char* path) {
   const std::string extension = stream::ExtensionOf(path);
   char head[8] = {};
   content.ReadAt(0, sizeof head, head);
@@ -62,6 +61,14 @@ bool NestsTooDeep(stream::ByteSource& content, const char* path) {
     if (ChaptersNestTooDeep(content, tag)) return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool NestsTooDeep(stream::ByteSource& content, const char* path) {
+  if (!NestsDeeperThanTagLibFollows(content, path)) return false;
+  reason::Say("nested deeper than TagLib can follow (MP4 boxes, or ID3v2 chapter frames)");
+  return true;
 }
 
 }  // namespace orvell::formats

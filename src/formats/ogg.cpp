@@ -140,7 +140,11 @@ Layout ReadOggFlacLayout(ByteSource& content, int64_t stop) {
   const FlacComment comment = FindFlacComment(content, ogg.all);
   const bool found = comment.index < ogg.all.audio.size();
   Layout layout = LayoutOf(std::move(ogg), comment.index);
-  layout.save_safe = kTagLibSavesOggFlacWhole || (found && !comment.last);
+  if (!kTagLibSavesOggFlacWhole && !(found && !comment.last)) {
+    layout.Refuse(found ? "TagLib before 2.2 cannot save FLAC in Ogg whose comment is the last "
+                          "metadata block"
+                        : "TagLib before 2.2 cannot save FLAC in Ogg without a comment block");
+  }
   return layout;
 }
 

@@ -36,7 +36,7 @@ Layout ReadChunksLayout(ByteSource& content, ByteOrder order, const char* format
   Span format_span{0, -1};
   Span data_span{0, -1};
   WalkChunks(content, order, [&](const Chunk& chunk) {
-    layout.save_safe = layout.save_safe && chunk.size <= end - chunk.offset - 8;
+    if (chunk.size > end - chunk.offset - 8) layout.Refuse("a chunk runs past the end of the file (cut short?)");
     const int64_t length = std::min(chunk.size, end - chunk.offset - 8);
     if (format_span.length < 0 && std::memcmp(chunk.id, format, 4) == 0) {
       format_span = {chunk.offset + 8, length};

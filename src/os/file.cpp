@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "os/system_calls.h"
+#include "reason/reason.h"
 
 namespace orvell::os {
 
@@ -42,14 +43,35 @@ bool SameTime(const struct timespec& a, const struct timespec& b) {
 
 }  // namespace
 
+// The reason a path that names no regular file is not opened.
+std::string NotAFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a folder, not a file";
+  if (S_ISFIFO(mode)) return "a FIFO, not a file";
+  if (S_ISSOCK(mode)) return "a socket, not a file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device, not a file";
+  return "not a regular file";
+}
+
 int OpenRegularFile(const char* path, FileFacts& facts) {
   struct stat named;
-  if (sys::Lstat(path, &named) != 0) return -1;
+  if (sys::Lstat(path, &named) != 0) {
+    reason::SayError("", errno);
+    return -1;
+  }
   facts.named_through_link = S_ISLNK(named.st_mode);
-  if (facts.named_through_link && sys::Stat(path, &named) != 0) return -1;
-  if (!S_ISREG(named.st_mode)) return -1;
+  if (facts.named_through_link && sys::Stat(path, &named) != 0) {
+    reason::SayError("a broken symbolic link", errno);
+    return -1;
+  }
+  if (!S_ISREG(named.st_mode)) {
+    reason::Say(NotAFile(named.st_mode));
+    return -1;
+  }
   const int descriptor = sys::Open(path, O_RDONLY | kOpenFlags);
-  if (descriptor < 0) return -1;
+  if (descriptor < 0) {
+    reason::SayError("", errno);
+    return -1;
+  }
   // The path may have changed between the two looks; what was opened counts.
   struct stat opened;
   if (sys::Fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
@@ -68,7 +90,10 @@ bool LockFile(int descriptor, bool exclusive, std::chrono::steady_clock::time_po
   while (sys::Flock(descriptor, kind | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return true;  // no such locks here
-    if (std::chrono::steady_clock::now() >= until) return false;
+    if (std::chrono::steady_clock::now() >= until) {
+      reason::Say("another call held the file's lock for over a minute");
+      return false;
+    }
     waited = true;
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, kPauseMost);
@@ -85,13 +110,20 @@ bool Refresh(int descriptor, FileFacts& facts) {
 
 bool Unchanged(int descriptor, const char* path, const FileFacts& facts) {
   struct stat now;
-  return sys::Fstat(descriptor, &now) == 0 && static_cast<int64_t>(now.st_size) == facts.size &&
-         SameTime(now.st_ctim, facts.changed) && StillNames(path, facts);
+  if (sys::Fstat(descriptor, &now) == 0 && static_cast<int64_t>(now.st_size) == facts.size &&
+      SameTime(now.st_ctim, facts.changed) && StillNames(path, facts)) {
+    return true;
+  }
+  reason::Say("another program changed the file since it was read");
+  return false;
 }
 
 int OpenSameFileForWriting(const char* path, const FileFacts& facts) {
   const int descriptor = sys::Open(path, O_WRONLY | kOpenFlags);
-  if (descriptor < 0) return -1;
+  if (descriptor < 0) {
+    reason::SayError("the file cannot be opened for writing", errno);
+    return -1;
+  }
   struct stat opened;
   if (sys::Fstat(descriptor, &opened) != 0 || opened.st_dev != facts.device ||
       opened.st_ino != facts.inode) {
@@ -142,7 +174,10 @@ bool WriteAll(int descriptor, const char* data, int64_t size, int64_t at) {
     const ssize_t n = sys::Pwrite(descriptor, data, static_cast<size_t>(std::min(size, kMaxTransfer)),
                                   static_cast<off_t>(at));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      reason::SayError("a write failed", n == 0 ? EIO : errno);
+      return false;
+    }
     data += n;
     size -= n;
     at += n;
@@ -156,17 +191,25 @@ bool Reserve(int descriptor, int64_t offset, int64_t length, bool extend) {
   struct rlimit limit;
   if (sys::GetFileSizeLimit(&limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
       static_cast<uint64_t>(offset + length) > limit.rlim_cur) {
+    reason::SayError("no room for the new content", EFBIG);
     return false;
   }
   if (sys::Fallocate(descriptor, extend ? 0 : FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
                      static_cast<off_t>(length)) == 0) {
     return true;
   }
-  if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) return false;
+  if (errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
+    reason::SayError("no room for the new content", errno);
+    return false;
+  }
   // The file system cannot reserve space; its free space has to do.
   struct statvfs fs;
-  return sys::Fstatvfs(descriptor, &fs) == 0 &&
-         static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize > static_cast<uint64_t>(length);
+  if (sys::Fstatvfs(descriptor, &fs) == 0 &&
+      static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize > static_cast<uint64_t>(length)) {
+    return true;
+  }
+  reason::SayError("no room for the new content", ENOSPC);
+  return false;
 }
 
 bool CopyRange(int from, int64_t from_at, int to, int64_t at, int64_t length) {
@@ -182,6 +225,7 @@ bool CopyRange(int from, int64_t from_at, int to, int64_t at, int64_t length) {
     if (n < 0 && errno == EINTR) continue;
     if (n == 0 || (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL &&
                    errno != EBADF)) {
+      reason::SayError("a copy failed", n == 0 ? EIO : errno);
       return false;
     }
     break;  // the kernel cannot copy between these files: copy through memory
@@ -205,9 +249,15 @@ bool KeepMode(int descriptor, const FileFacts& facts) {
 }
 
 bool Truncate(int descriptor, int64_t size) {
-  return sys::Ftruncate(descriptor, static_cast<off_t>(size)) == 0;
+  if (sys::Ftruncate(descriptor, static_cast<off_t>(size)) == 0) return true;
+  reason::SayError("setting the file's size failed", errno);
+  return false;
 }
-bool Sync(int descriptor) { return sys::Fsync(descriptor) == 0; }
+bool Sync(int descriptor) {
+  if (sys::Fsync(descriptor) == 0) return true;
+  reason::SayError("flushing to the disk failed", errno);
+  return false;
+}
 bool SetMode(int descriptor, mode_t mode) { return sys::Fchmod(descriptor, mode) == 0; }
 bool SetOwner(int descriptor, uid_t owner, gid_t group) {
   return sys::Fchown(descriptor, owner, group) == 0;

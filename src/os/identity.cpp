@@ -103,7 +103,9 @@ bool GiveIdentity(int descriptor, const Identity& identity) {
     return false;
   }
   Identity now;
-  return ReadIdentity(descriptor, now) && now == identity;
+  if (ReadIdentity(descriptor, now) && now == identity) return true;
+  errno = EPERM;  // the system took back what the process may not set
+  return false;
 }
 
 }  // namespace orvell::os

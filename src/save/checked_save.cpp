@@ -9,6 +9,7 @@
 #include "formats/nesting.h"
 #include "save/audio_compare.h"
 #include "save/commit.h"
+#include "reason/reason.h"
 
 namespace orvell::save {
 
@@ -80,19 +81,43 @@ struct ReaderView {
 };
 
 // Whether the new content opens as the same kind of file and reads as
-// expected.
+// expected, and holds all before held but what the call changed.
 bool ReadsBack(OverlayStream& after, const TagLib::File& file, const Format& format,
-               GenericFields fields, const ReaderView& expected) {
+               const SaveRequest& request, const ReaderView& expected, const Snapshot& before) {
+  const GenericFields fields = request.changes.fields;
   // The new content must open again as every call opens a file: within
   // the nesting limits too, which a save can cross without deepening
   // anything (a declared tag size that ran past the end of the file may
   // fit the longer one).
   OverlayStream view(OverlayStream::ViewOf{after});
-  if (formats::NestsTooDeep(view, after.Source().Path())) return false;
+  if (formats::NestsTooDeep(view, after.Source().Path())) {
+    reason::Say("save refused: the new content would nest deeper than TagLib can follow");
+    return false;
+  }
   const TagLib::FileRef again(&view, true, TagLib::AudioProperties::Average);
   const TagLib::File* reopened = again.file();
-  return reopened != nullptr && typeid(*reopened) == typeid(file) &&
-         ReaderView::Of(again, format, fields) == expected;
+  if (reopened == nullptr || typeid(*reopened) != typeid(file)) {
+    reason::Say("save refused: the new content would not open as the same kind of file");
+    return false;
+  }
+  if (!(ReaderView::Of(again, format, fields) == expected)) {
+    reason::Say("save refused: the new content would not read back as written (a value the "
+                "format cannot hold?)");
+    return false;
+  }
+  std::string difference;
+  if (!SameBut(before, TakeSnapshot(again), request.changes, difference)) {
+    reason::Say("save refused: the new content would change " + difference +
+                ", which the call did not ask for");
+    return false;
+  }
+  return true;
+}
+
+bool Refuse(const Layout& layout) {
+  reason::Say(std::string("save refused: ") +
+              (layout.unsafe_because != nullptr ? layout.unsafe_because : "TagLib would damage it"));
+  return false;
 }
 
 // Whether the new content holds the file's audio unchanged, its layout
@@ -104,21 +129,27 @@ bool KeepsAudio(const Format& format, OverlayStream& after, FileSource& before, 
     const int64_t shared = SharedEnd(after, before.Size());
     if (shared > 0) {
       old = format.read_layout(before, before.Size() - shared);
-      if (!old.save_safe) return false;
+      if (!old.save_safe) return Refuse(old);
       const Layout now = format.read_layout(after, after.Size() - shared);
       if (old.audio_known && now.audio_known) return SameAudio(after, now, before, old);
     }
     old = format.read_layout(before, before.Size());
-    if (!old.save_safe) return false;
+    if (!old.save_safe) return Refuse(old);
   }
-  if (!old.audio_known) return !format.needs_audio;
+  if (!old.audio_known) {
+    if (format.needs_audio) reason::Say(std::string("save refused: ") + format.audio_not_found);
+    return !format.needs_audio;
+  }
   const Layout now = format.read_layout(after, after.Size());
-  return now.audio_known && SameAudio(after, now, before, old);
+  if (now.audio_known && SameAudio(after, now, before, old)) return true;
+  reason::Say("save refused: the new content would not hold the file's audio unchanged");
+  return false;
 }
 
 }  // namespace
 
-bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest& request) {
+bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest& request,
+                 const Snapshot& held) {
   TagLib::File* file = ref.file();
   if (file == nullptr) return false;
   FileSource& before = stream.Source();
@@ -130,19 +161,27 @@ bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest&
   Layout old;
   if (!format.reads_to_shared_end) {
     old = format.read_layout(before, before.Size());
-    if (!old.save_safe) return false;
+    if (!old.save_safe) return Refuse(old);
   }
 
   const int64_t allowance = kGrowthSlack + 4 * static_cast<int64_t>(request.input_bytes);
   // A save rewrites tags, not the file: more written than the whole file
   // and the allowance is a save that does not end.
   stream.LimitWrites(before.Size() + allowance);
-  const ReaderView expected = ReaderView::Of(ref, format, request.fields);
-  if (!ref.save() || stream.Overflowed()) return false;
+  const ReaderView expected = ReaderView::Of(ref, format, request.changes.fields);
+  const bool saved = ref.save();
+  if (stream.Overflowed() || (saved && stream.Size() - before.Size() > allowance)) {
+    reason::Say("save refused: the file would grow by more than 16 MiB beyond four times what "
+                "was written");
+    return false;
+  }
+  if (!saved) {
+    reason::SayUnlessSaid("TagLib did not save the file");
+    return false;
+  }
   if (!stream.Changed()) return true;
-  if (stream.Size() - before.Size() > allowance) return false;
 
-  if (!ReadsBack(stream, *file, format, request.fields, expected)) return false;
+  if (!ReadsBack(stream, *file, format, request, expected, held)) return false;
   if (!KeepsAudio(format, stream, before, old)) return false;
   return Commit(stream, format.writes_in_place, old);
 }

@@ -20,22 +20,26 @@
 
 #include <taglib/fileref.h>
 
+#include "save/snapshot.h"
 #include "stream/overlay_stream.h"
 #include "tag/generic_tag.h"
 
 namespace orvell::save {
 
-// What a call asks a save to carry: the bytes the caller gave it, and the
-// generic tag fields it set or cleared, which must read back from the new
-// content as the file's tag shows them before the save.
+// What a call asks a save to carry: the bytes the caller gave it, and what
+// it changed: the generic tag fields it set or cleared, which must read
+// back from the new content as the file's tag shows them before the save,
+// and the property keys and pictures it set. All else the file held, as
+// before shows it, must read the same after the save.
 struct SaveRequest {
   size_t input_bytes = 0;
-  GenericFields fields = kNoGenericField;
+  Changes changes;
 };
 
 // Saves ref, which was opened over stream. True when the file holds the
 // new content.
-bool SaveChecked(TagLib::FileRef& ref, stream::OverlayStream& stream, const SaveRequest& request);
+bool SaveChecked(TagLib::FileRef& ref, stream::OverlayStream& stream, const SaveRequest& request,
+                 const Snapshot& before);
 
 }  // namespace orvell::save
 

@@ -4,6 +4,7 @@
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
+#include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
 #include <taglib/taglib.h>
 #include <taglib/textidentificationframe.h>
@@ -53,12 +54,58 @@ void BuildSharedTables() {
   (void)built;
 }
 
+#if ORVELL_TAGLIB_MAJOR < 2
+// TagLib 2 reads and writes any upper-case key an MP4 file's tag does not
+// name an atom for as an iTunes free-form item ("----:com.apple.iTunes:"
+// and the key); TagLib 1 neither shows nor takes them. The same is done
+// here for TagLib 1, so that both lines keep the same keys.
+constexpr const char kFreeFormPrefix[] = "----:com.apple.iTunes:";
+
+TagLib::MP4::Tag* Mp4TagOf(const TagLib::FileRef& ref) {
+  auto* file = dynamic_cast<TagLib::MP4::File*>(ref.file());
+  return file == nullptr ? nullptr : file->tag();
+}
+
+void AddFreeFormItems(const TagLib::MP4::Tag& tag, TagLib::PropertyMap& map) {
+  for (const TagLib::String& name : map.unsupportedData()) {
+    if (!name.startsWith(kFreeFormPrefix) || !tag.contains(name)) continue;
+    const TagLib::String key = name.substr(sizeof kFreeFormPrefix - 1);
+    if (!key.isEmpty()) map.insert(key, tag.item(name).toStringList());
+  }
+}
+
+// Takes the upper-case keys TagLib 1 refused as free-form items, and drops
+// the free-form items map no longer holds.
+void PutFreeFormItems(TagLib::MP4::Tag& tag, const TagLib::PropertyMap& map,
+                      TagLib::PropertyMap& refused) {
+  TagLib::StringList gone;
+  const TagLib::PropertyMap held = tag.properties();
+  for (const TagLib::String& name : held.unsupportedData()) {
+    if (!name.startsWith(kFreeFormPrefix)) continue;
+    const TagLib::String key = name.substr(sizeof kFreeFormPrefix - 1).upper();
+    const auto kept = map.find(key);
+    if (kept == map.end() || kept->second.isEmpty()) gone.append(name);
+  }
+  for (const TagLib::String& name : gone) tag.removeItem(name);
+  TagLib::StringList taken;
+  for (const auto& [key, values] : refused) {
+    const wchar_t first = key.isEmpty() ? L'\0' : key[0];
+    if (first < L'A' || first > L'Z' || values.isEmpty()) continue;
+    tag.setItem(TagLib::String(kFreeFormPrefix) + key, TagLib::MP4::Item(values));
+    taken.append(key);
+  }
+  for (const TagLib::String& key : taken) refused.erase(key);
+}
+#endif
+
 TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref) {
   if (ref.tag() == nullptr) return TagLib::PropertyMap();
 #if ORVELL_TAGLIB_MAJOR >= 2
   return ref.properties();
 #else
-  return ref.file()->properties();
+  TagLib::PropertyMap map = ref.file()->properties();
+  if (const TagLib::MP4::Tag* tag = Mp4TagOf(ref)) AddFreeFormItems(*tag, map);
+  return map;
 #endif
 }
 
@@ -92,12 +139,14 @@ bool JoinedByTagLib(const TagLib::String& text, const TagLib::StringList& values
 #endif
 }
 
-void WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map) {
-  if (ref.tag() == nullptr) return;
+TagLib::PropertyMap WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map) {
+  if (ref.tag() == nullptr) return TagLib::PropertyMap();
 #if ORVELL_TAGLIB_MAJOR >= 2
-  ref.setProperties(map);
+  return ref.setProperties(map);
 #else
-  ref.file()->setProperties(map);
+  TagLib::PropertyMap refused = ref.file()->setProperties(map);
+  if (TagLib::MP4::Tag* tag = Mp4TagOf(ref)) PutFreeFormItems(*tag, map, refused);
+  return refused;
 #endif
 }
 

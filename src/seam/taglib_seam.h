@@ -53,10 +53,10 @@ void BuildSharedTables();
 // TagLib's default property access would dereference that null tag.
 TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref);
 
-// Hands map to the file. The properties the file refuses are dropped
-// unread. A file whose tag() is null is left alone, for the same reason as
-// above; its save still runs and decides the caller's result.
-void WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map);
+// Hands map to the file, and returns the properties it refused. A file
+// whose tag() is null is left alone, for the same reason as above; its
+// save still runs and decides the caller's result.
+TagLib::PropertyMap WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map);
 
 // Whether text holds a separator with which this TagLib line's generic
 // accessors join several values into one text, where that join is not

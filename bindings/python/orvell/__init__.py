@@ -104,7 +104,7 @@ from ._fields import (
 )
 from ._library import LIBRARY_PATH, PathArg
 
-__version__ = "1.0.0"
+__version__ = "1.1.0"
 
 __all__ = [
     "CLEAR", "KEEP", "Action", "Text", "Number", "FIELDS", "LIBRARY_PATH", "READ_ONLY_FIELDS",

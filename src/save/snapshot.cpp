@@ -1,0 +1,77 @@
+#include "save/snapshot.h"
+
+#include <algorithm>
+
+#include "seam/taglib_seam.h"
+
+namespace orvell::save {
+
+namespace {
+
+// The property keys each generic field is kept under, in bit order: the
+// generic tag's comment is a Vorbis comment's DESCRIPTION where it has
+// one, and a track pair keeps its total under keys of its own.
+const std::vector<std::vector<std::string>>& KeysOfFields() {
+  static const std::vector<std::vector<std::string>> keys = {
+      {"TITLE"}, {"ARTIST"}, {"ALBUM"}, {"GENRE"}, {"COMMENT", "DESCRIPTION"}, {"DATE"},
+      {"TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS"}};
+  return keys;
+}
+
+bool Changed(const std::string& key, const Changes& changes) {
+  if (std::find(changes.keys.begin(), changes.keys.end(), key) != changes.keys.end()) return true;
+  const auto& keys = KeysOfFields();
+  for (size_t bit = 0; bit < keys.size(); ++bit) {
+    if ((changes.fields & (1u << bit)) == 0) continue;
+    if (std::find(keys[bit].begin(), keys[bit].end(), key) != keys[bit].end()) return true;
+  }
+  return false;
+}
+
+// The values of key in map, none when absent, in sorted order: WMA keeps
+// the second value of a name apart from the first, and a save of any file
+// may hand them back the other way round.
+std::vector<TagLib::String> ValuesOf(const TagLib::PropertyMap& map, const TagLib::String& key) {
+  const TagLib::SimplePropertyMap& plain = map;
+  const auto found = plain.find(key);
+  if (found == plain.end()) return {};
+  std::vector<TagLib::String> values(found->second.begin(), found->second.end());
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
+}  // namespace
+
+Snapshot TakeSnapshot(const TagLib::FileRef& ref) {
+  Snapshot snapshot;
+  if (ref.file() == nullptr) return snapshot;
+  snapshot.taken = true;
+  snapshot.properties = ReadProperties(ref);
+  if (const auto store = PicturesOf(*ref.file(), false)) snapshot.pictures = store->List();
+  return snapshot;
+}
+
+bool SameBut(const Snapshot& before, const Snapshot& after, const Changes& changes,
+             std::string& difference) {
+  if (!before.taken) return true;
+  if (!changes.pictures && !(before.pictures == after.pictures)) {
+    difference = "its pictures";
+    return false;
+  }
+  // Every key either holds, in either map, the same values or none.
+  for (const TagLib::PropertyMap* map : {&before.properties, &after.properties}) {
+    for (const auto& [key, values] : *map) {
+      const std::string name = key.to8Bit(true);
+      if (Changed(name, changes)) continue;
+      const std::vector<TagLib::String> was = ValuesOf(before.properties, key);
+      const std::vector<TagLib::String> now = ValuesOf(after.properties, key);
+      if (!(was == now)) {
+        difference = "its " + name;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace orvell::save
