@@ -5,6 +5,7 @@
 // checked for its code here; the sanitizer build runs this suite under
 // LeakSanitizer and CI also runs it under valgrind, so a TagLib object left
 // behind on any of these paths fails the build.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,78 @@ TEST(ResultPathsByShape, WriteTagsBlockCodes) {
   }
   // The NUL outside the size given.
   EXPECT_EQ(OV_WriteTags(real.c_str(), keep.c_str(), static_cast<int32_t>(keep.size())), -5);
+}
+
+// The 1.1 calls, each down its documented paths, and the reason
+// OV_LastError gives for each failure (none after a success).
+TEST(ResultPathsByShape, Orvell11CallsGiveTheirCodesAndTheirReasons) {
+  TempDir dir;
+  const std::string real = dir.Copy("silence.flac");
+  const std::string mp4 = dir.Copy("silence.m4a");
+  const std::string missing = dir.File("missing.flac");
+  const std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + "pixels";
+  char small[4];
+  std::vector<char> big(4096);
+  const auto read_properties = [&](const std::string& p, char* b, int32_t n) {
+    return OV_ReadProperties(p.c_str(), b, n);
+  };
+  struct Row {
+    const char* what;
+    std::function<int32_t()> call;
+    int32_t result;
+    const char* reason;  // a part of it; "" for none
+  };
+  const Row rows[] = {
+      {"props, NULL path", [&] { return OV_ReadProperties(nullptr, big.data(), 9); }, -1, "path"},
+      {"props, NULL with a size", [&] { return read_properties(real, nullptr, 9); }, -2, "buffer"},
+      {"props, size below 0", [&] { return read_properties(real, big.data(), -1); }, -2, "buffer"},
+      {"props, no such file", [&] { return read_properties(missing, big.data(), 9); }, -3, "no such file"},
+      {"props, the size asked", [&] { return read_properties(real, nullptr, 0); }, 1, ""},
+      {"props, too small", [&] { return OV_WriteProperties(real.c_str(), "3:KEY1:15:value") == 1
+                                         ? read_properties(real, small, sizeof small) : 0; },
+       -5, "too small"},
+      {"write, NULL block", [&] { return OV_WriteProperties(real.c_str(), nullptr); }, -2, "block"},
+      {"write, nothing named", [&] { return OV_WriteProperties(missing.c_str(), ""); }, 0, ""},
+      {"write, a count that is none", [&] { return OV_WriteProperties(real.c_str(), "3:KEY1:x"); }, -5,
+       "entry 0"},
+      {"write, a key named twice", [&] { return OV_WriteProperties(real.c_str(), "1:A1:01:a1:0"); }, -5,
+       "entry 1"},
+      {"write, a key with '='", [&] { return OV_WriteProperties(real.c_str(), "3:A=B1:0"); }, -6, "key"},
+      {"pictures, the size asked", [&] { return OV_ReadPictures(real.c_str(), nullptr, 0); }, 1, ""},
+      {"picture, index below 0", [&] { return OV_GetPicture(real.c_str(), -1, big.data(), 9); }, -2,
+       "index"},
+      {"picture, none there", [&] { return OV_GetPicture(real.c_str(), 0, big.data(), 9); }, -6,
+       "0 pictures"},
+      {"set, type 21", [&] { return OV_SetPicture(real.c_str(), 21, nullptr, "", png.data(), 14); },
+       -2, "type"},
+      {"set, no data", [&] { return OV_SetPicture(real.c_str(), 3, nullptr, "", nullptr, 14); }, -2,
+       "picture"},
+      {"set, bytes of no image", [&] { return OV_SetPicture(real.c_str(), 3, nullptr, "", "text", 4); },
+       -2, "MIME"},
+      {"set, a back cover on MP4", [&] { return OV_SetPicture(mp4.c_str(), 4, nullptr, "", png.data(), 14); },
+       -6, "front covers"},
+      {"set, a front cover on MP4", [&] { return OV_SetPicture(mp4.c_str(), 3, nullptr, nullptr, png.data(), 14); },
+       1, ""},
+      {"remove, type -2", [&] { return OV_RemovePictures(real.c_str(), -2); }, -2, "type"},
+      {"remove, none there", [&] { return OV_RemovePictures(real.c_str(), 4); }, 0, ""},
+      {"a save refused", [&] { return OV_WriteProperties(mp4.c_str(), "11:TRACKNUMBER1:15:99999"); },
+       -8, "save refused"},
+  };
+  for (const Row& row : rows) {
+    const int32_t result = row.call();
+    if (row.result == 1 && result > 1) {
+      EXPECT_GT(result, 0) << row.what;  // a size asked
+    } else {
+      EXPECT_EQ(result, row.result) << row.what;
+    }
+    char reason[256] = "unset";
+    ASSERT_GE(OV_LastError(reason, sizeof reason), 0);
+    EXPECT_NE(std::string(reason).find(row.reason), std::string::npos) << row.what << ": " << reason;
+    if (row.reason[0] == '\0') {
+      EXPECT_STREQ(reason, "") << row.what;
+    }
+  }
+  EXPECT_EQ(OV_LastError(nullptr, 10), -2);
 }
 
 }  // namespace

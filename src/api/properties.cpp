@@ -2,6 +2,7 @@
 // map with all its values, in one block each way.
 #include "orvell.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,12 @@ GenericFields FieldOfKey(const std::string& key) {
     if (key == kKeys[bit]) return 1u << bit;
   }
   return key == "DESCRIPTION" ? FieldBit(TagText::Comment) : kNoGenericField;
+}
+
+std::vector<TagLib::String> Sorted(const TagLib::StringList& values) {
+  std::vector<TagLib::String> sorted(values.begin(), values.end());
+  std::sort(sorted.begin(), sorted.end());
+  return sorted;
 }
 
 bool Names(const std::vector<PropertyEntry>& entries, const std::string& key) {
@@ -126,15 +133,20 @@ int32_t WritePropertiesOf(const char* path, const char* block) {
         }
       }
       const TagLib::PropertyMap refused = file.SetProperties(map, changes.fields);
+      // What the file's tag now holds must be what was asked: a key it
+      // refused, or keeps otherwise (WMA joins several artists into one),
+      // is not saved.
+      const TagLib::PropertyMap held = file.Properties();
       std::string not_held;
       for (const PropertyEntry& entry : entries) {
         const std::string key = UpperKey(entry.key);
-        if (!entry.values.empty() && Find(refused, key.c_str()) != nullptr) {
+        const bool refused_key = !entry.values.empty() && Find(refused, key.c_str()) != nullptr;
+        if (refused_key || Sorted(Lookup(held, key.c_str())) != Sorted(Lookup(map, key.c_str()))) {
           not_held += (not_held.empty() ? "" : ", ") + key;
         }
       }
       if (!not_held.empty()) {
-        return Fail(kPropertyNotHeld, ("this format cannot hold " + not_held).c_str());
+        return Fail(kPropertyNotHeld, ("this format cannot hold " + not_held + " as given").c_str());
       }
       return SaveOnce(file, kWriteSaveFailed, bytes, changes);
     });

@@ -40,6 +40,21 @@ std::vector<TagLib::String> ValuesOf(const TagLib::PropertyMap& map, const TagLi
   return values;
 }
 
+bool Before(const Picture& a, const Picture& b) {
+  if (a.type != b.type) return a.type < b.type;
+  if (a.mime != b.mime) return a.mime < b.mime;
+  if (a.description != b.description) return a.description < b.description;
+  return a.data < b.data;
+}
+
+// The same pictures, in whatever order: WMA, like its other attributes,
+// may hand them back in another.
+bool SamePictures(std::vector<Picture> a, std::vector<Picture> b) {
+  std::sort(a.begin(), a.end(), Before);
+  std::sort(b.begin(), b.end(), Before);
+  return a == b;
+}
+
 }  // namespace
 
 Snapshot TakeSnapshot(const TagLib::FileRef& ref) {
@@ -54,7 +69,7 @@ Snapshot TakeSnapshot(const TagLib::FileRef& ref) {
 bool SameBut(const Snapshot& before, const Snapshot& after, const Changes& changes,
              std::string& difference) {
   if (!before.taken) return true;
-  if (!changes.pictures && !(before.pictures == after.pictures)) {
+  if (!changes.pictures && !SamePictures(before.pictures, after.pictures)) {
     difference = "its pictures";
     return false;
   }
