@@ -158,6 +158,22 @@ void AddFileCases(const Subject& s, char* buffer, const std::string& block,
 
   add_reads("comment10k", s.long_comment);
   add_reads("many_fields", s.many_fields);
+
+  // Every property, of the file with many fields.
+  const char* many = s.many_fields.c_str();
+  add("properties", "OV_ReadProperties", [=] {
+    const int32_t n = OV_ReadProperties(many, buffer, kReadBuffer);
+    if (n < 0) throw std::runtime_error(std::string("OV_ReadProperties failed on ") + many);
+    benchmark::DoNotOptimize(n);
+    benchmark::ClobberMemory();
+  });
+  cases.back().next_file_size = SizeOf(s.many_fields);
+  add("properties", "TagLib", [=] {
+    DirectProperties p = PropertiesDirect(many);
+    benchmark::DoNotOptimize(p);
+    benchmark::ClobberMemory();
+  });
+  cases.back().next_file_size = SizeOf(s.many_fields);
 }
 
 // The files of one format of the library (or all of them) read in turn,

@@ -32,6 +32,18 @@ void SplitPair(const std::string& text, int32_t& first, int32_t& second) {
 
 }  // namespace
 
+DirectProperties PropertiesDirect(const char* path) {
+  TagLib::FileRef ref(TagLib::FileName(path), true, TagLib::AudioProperties::Average);
+  if (ref.isNull()) throw std::runtime_error(std::string("TagLib cannot open ") + path);
+  DirectProperties properties;
+  for (const auto& [key, values] : ref.file()->properties()) {
+    std::vector<std::string> texts;
+    for (const TagLib::String& value : values) texts.push_back(value.to8Bit(true));
+    properties.emplace_back(key.to8Bit(true), std::move(texts));
+  }
+  return properties;
+}
+
 DirectRecord ReadDirect(const char* path) {
   TagLib::FileRef ref(TagLib::FileName(path), true, TagLib::AudioProperties::Average);
   if (ref.isNull()) throw std::runtime_error(std::string("TagLib cannot open ") + path);

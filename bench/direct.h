@@ -9,6 +9,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "subjects.h"
 
@@ -23,6 +25,11 @@ struct DirectRecord {
 // Reads the 17 fields in one open. Throws when the file does not open or
 // has no tag.
 DirectRecord ReadDirect(const char* path);
+
+// Every property of the file as UTF-8, keys with their values, from
+// TagLib's own properties().
+using DirectProperties = std::vector<std::pair<std::string, std::vector<std::string>>>;
+DirectProperties PropertiesDirect(const char* path);
 
 // Sets all 13 fields in one open, one setProperties() and one save.
 // Throws when the file does not open, has no tag or does not save.

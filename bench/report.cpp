@@ -41,13 +41,17 @@ const Comparison kComparisons[] = {
      1.05},
     {"many_fields", "OV_ReadTags", "TagLib",
      "OV_ReadTags against TagLib directly, tag with many fields", Target::AtMost, 1.05, 1.05},
+    {"properties", "OV_ReadProperties", "TagLib",
+     "OV_ReadProperties against TagLib's own properties(), every key to UTF-8, tag with many "
+     "fields",
+     Target::AtMost, 1.0, 1.0},
     {"library", "OV_ReadTags", "TagLib",
      "OV_ReadTags against TagLib directly over the synthetic library, one file after another",
      Target::AtMost, 0.85, 1.0},
 };
 
 // The groups whose cases read a file, for the system call counts.
-const char* const kReadGroups[] = {"read", "comment10k", "many_fields", "library"};
+const char* const kReadGroups[] = {"read", "comment10k", "many_fields", "properties", "library"};
 constexpr double kMaxSystemCalls = 8;
 constexpr char kTraceBegin[] = "orvell-bench begin ";
 constexpr char kTraceEnd[] = "orvell-bench end ";

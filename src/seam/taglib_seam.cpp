@@ -67,10 +67,12 @@ TagLib::MP4::Tag* Mp4TagOf(const TagLib::FileRef& ref) {
 }
 
 void AddFreeFormItems(const TagLib::MP4::Tag& tag, TagLib::PropertyMap& map) {
+  const TagLib::MP4::ItemMap& items = tag.itemMap();
   for (const TagLib::String& name : map.unsupportedData()) {
-    if (!name.startsWith(kFreeFormPrefix) || !tag.contains(name)) continue;
-    const TagLib::String key = name.substr(sizeof kFreeFormPrefix - 1);
-    if (!key.isEmpty()) map.insert(key, tag.item(name).toStringList());
+    if (!name.startsWith(kFreeFormPrefix)) continue;
+    const auto item = items.find(name);
+    if (item == items.end() || name.size() == sizeof kFreeFormPrefix - 1) continue;
+    map.insert(name.substr(sizeof kFreeFormPrefix - 1), item->second.toStringList());
   }
 }
 
