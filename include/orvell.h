@@ -68,7 +68,8 @@
  *   memory; before any byte reaches the disk, the new content is opened
  *   again through TagLib and must be the same kind of file, with the same
  *   duration, sample rate and channels, the tag fields the call wrote
- *   reading back as set, and the same audio bytes (in MP4 files, chunk
+ *   reading back as set, every property and picture it did not change
+ *   reading as before, and the same audio bytes (in MP4 files, chunk
  *   offsets still pointing at them). Space is reserved before anything is
  *   written and every write is checked, so a full disk, a file-size limit
  *   or an I/O error fails the save cleanly.
@@ -121,7 +122,8 @@
  *       carries nor write the file itself.
 
  * THREADS AND PROCESSES
- *   The library keeps no state between calls. Calls on different files are
+ *   The library keeps no state between calls, but the reason for the last
+ *   failure of each thread (OV_LastError). Calls on different files are
  *   independent, from the first call of the process on: TagLib's own
  *   lookup tables, which it would otherwise fill on first use without a
  *   lock, are built once before any call reaches TagLib. Every call takes
