@@ -67,7 +67,9 @@
  *   again through TagLib and must be the same kind of file, with the same
  *   duration, sample rate and channels, the tag fields the call wrote
  *   reading back as set, and the same audio bytes (in MP4 files, chunk
- *   offsets still pointing at them). Space is reserved before anything is
+ *   offsets, fragment base offsets and the random-access index still
+ *   pointing at them: TagLib's save moves only some of these, and the
+ *   library moves the others with the data before the check). Space is reserved before anything is
  *   written and every write is checked, so a full disk, a file-size limit
  *   or an I/O error fails the save cleanly.
  *
@@ -87,8 +89,10 @@
  *       instance an M4A track number above 32767, which MP4 cannot hold);
  *     - TagLib's save is known to damage such a file: an MP4 file whose
  *       chunk-offset tables do not fit their boxes, whose movie holds a
- *       box running past the end of the file or declaring size 0, or
- *       whose fragments carry base offsets TagLib would not move; a WMA
+ *       box running past the end of the file or declaring size 0, whose
+ *       first fragment's track header ends before the base offset it
+ *       flags, or whose tables point at samples where no media data box
+ *       holds any; a WMA
  *       file whose header object is of size 0 or runs past the end; a WAV
  *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg,
  *       with TagLib before 2.2, when its comment is missing or is the last

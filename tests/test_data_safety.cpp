@@ -226,9 +226,13 @@ TEST_P(DataSafety, TheAudioCheckSeesOneChangedByte) {
 
 // Every format, and an M4A whose moov box stands before the audio: there a
 // growing tag moves the audio, and the chunk offsets must move with it.
+// So must, in fragmented MP4, each fragment's base offset and the
+// random-access index's fragment offsets.
 std::vector<std::string> SafetyFixtures() {
   std::vector<std::string> fixtures = orvell_test::AudioFixtures();
   fixtures.push_back("faststart.m4a");
+  fixtures.push_back("fragmented.mp4");
+  fixtures.push_back("fragmented_moof.mp4");
   return fixtures;
 }
 
@@ -494,10 +498,10 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
 //     movie box, or the tag's ilst box, of size 0 ("to the end of the
 //     file", legal for the last box), whose size TagLib rewrites as the
 //     growth alone;
-//   - fragmented MP4 whose fragments carry their own base offsets, of
-//     which TagLib moves the first fragment's only, also where a fragment
-//     holds a box named like a chunk-offset table, where no box is named
-//     mdat, and where a box of the movie runs past its parent, which
+//   - fragmented MP4 whose fragments carry their own base offsets, where
+//     a fragment holds a box named like a chunk-offset table, where no box
+//     is named mdat (the offsets point at samples no media data box
+//     holds), and where a box of the movie runs past its parent, which
 //     makes TagLib misread everything after it;
 //   - WMA whose header object declares size 0 (TagLib's save never ends)
 //     or a size past the end of the file (the audio is cut away);
@@ -651,8 +655,6 @@ TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
        InflateChunkOffsets(ReadBytes(orvell_test::FixturePath("faststart.m4a")))},
       {"movie of size 0", "damaged.m4a", SizeZero(sound, "moov")},
       {"ilst of size 0", "damaged.m4a", SizeZero(TaggedLast(scratch), "ilst")},
-      {"fragments with base offsets", "fragmented.mp4",
-       ReadBytes(orvell_test::FixturePath("fragmented.mp4"))},
       {"fragments, one holding a box named stco", "fragmented.mp4",
        StcoInASecondFragment(ReadBytes(orvell_test::FixturePath("fragmented.mp4")))},
       {"fragments, media data boxes renamed", "fragmented.mp4",
@@ -776,11 +778,18 @@ std::vector<size_t> Each(const std::string& bytes, const std::string& type) {
 
 // An 8-byte free box before the first fragment: everything after it moves
 // by 8. Its base offsets (12 bytes after a tfhd's type) move along in as
-// many fragments as given.
-void GrowTheMovie(std::string& bytes, size_t fragments_moved) {
+// many fragments as given, and the fragment offsets of the random-access
+// index (version 1: 8-byte times and offsets) when index_moved.
+void GrowTheMovie(std::string& bytes, size_t fragments_moved, bool index_moved = true) {
   bytes.insert(bytes.find("moof") - 4, std::string("\0\0\0\x08" "free", 8));
   const std::vector<size_t> headers = Each(bytes, "tfhd");
   for (size_t i = 0; i < fragments_moved && i < headers.size(); ++i) AddTo(bytes, headers[i] + 12, 8, 8);
+  const size_t tfra = bytes.find("tfra") + 4;
+  const uint64_t sizes = NumberAt(bytes, tfra + 8, 4);
+  const size_t stride = 16 + 3 + ((sizes >> 4) & 3) + ((sizes >> 2) & 3) + (sizes & 3);
+  for (uint64_t i = 0; index_moved && i < NumberAt(bytes, tfra + 12, 4); ++i) {
+    AddTo(bytes, tfra + 16 + i * stride + 8, 8, 8);
+  }
 }
 
 TEST(AudioCheck, SeesEveryChangeToTheAudioAndNoOther) {
@@ -821,6 +830,12 @@ TEST(AudioCheck, SeesEveryChangeToTheAudioAndNoOther) {
        [](std::string& b) { GrowTheMovie(b, 1); }, Seen::Changed},
       {"the movie grows, no base offset moves", "fragmented.mp4", "mp4",
        [](std::string& b) { GrowTheMovie(b, 0); }, Seen::Changed},
+      {"the movie grows, every base offset moves but the index's", "fragmented.mp4", "mp4",
+       [](std::string& b) { GrowTheMovie(b, 5, false); }, Seen::Broken},
+      {"the movie grows, the index's fragment offsets move", "fragmented_moof.mp4", "mp4",
+       [](std::string& b) { GrowTheMovie(b, 0); }, Seen::Same},
+      {"the movie grows, the index's fragment offsets stay", "fragmented_moof.mp4", "mp4",
+       [](std::string& b) { GrowTheMovie(b, 0, false); }, Seen::Broken},
       {"the last run's data offset", "fragmented.mp4", "mp4",
        [](std::string& b) { AddTo(b, Each(b, "trun").back() + 12, 4, 2); }, Seen::Changed},
       {"the first run's samples placed inside its own moof box", "fragmented.mp4", "mp4",

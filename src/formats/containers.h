@@ -11,6 +11,10 @@
 
 #include "formats/layout.h"
 
+namespace orvell::stream {
+class OverlayStream;
+}
+
 namespace orvell::formats {
 
 // MPEG audio (mpeg.cpp): everything between the ID3v2 tag and the tags at
@@ -39,7 +43,8 @@ Layout ReadOggFlacLayout(ByteSource& content, int64_t stop);
 // (stco, co64), the base offsets of track fragment headers (tfhd) and the
 // fragment offsets of the random-access index (tfra), found as a decoder
 // finds them: every box within its parent. A box tree that does not hold
-// together leaves the audio unknown.
+// together leaves the audio unknown, as do positions pointing at samples
+// where no top-level media data box holds any.
 //
 // The save is unsafe when TagLib would write over the audio, pad the tag
 // out by gigabytes, or break the box tree: a chunk-offset table claiming
@@ -48,6 +53,12 @@ Layout ReadOggFlacLayout(ByteSource& content, int64_t stop);
 // 0 ("to the end of the file", which TagLib would rewrite as the growth
 // alone); a track fragment header whose base offset lies outside its box.
 Layout ReadMp4Layout(ByteSource& content);
+// TagLib's save moves the chunk offsets of the movie and the base offsets
+// of the first fragment's track headers along with the data they point
+// at, and leaves every other fragment's, and the random-access index's
+// fragment offsets, where they were. This moves each position after,
+// the new content, still holds to where its bytes went.
+bool MoveMp4Pointers(stream::OverlayStream& after, ByteSource& before, const Layout& old);
 
 // ASF, WMA (asf.cpp): everything after the header object. A header object
 // of size 0 (TagLib's save never ends) or running past the end (the audio

@@ -59,29 +59,33 @@ struct Entry {
 // In the order a file is matched against them.
 const Entry kFormats[] = {
     {IsOneOf<TagLib::MPEG::File>,
-     {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, true, false}},
+     {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, true, false,
+      nullptr}},
     {IsOneOf<TagLib::FLAC::File>,
-     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true, true, false}},
+     {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true, true, false,
+      nullptr}},
     {IsOneOf<TagLib::Ogg::FLAC::File>,
-     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true}},
+     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true, nullptr}},
     {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
-     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true}},
+     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true, nullptr}},
     {IsOneOf<TagLib::MP4::File>,
-     {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, true, false}},
+     {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, true, false,
+      MoveMp4Pointers}},
     {IsOneOf<TagLib::ASF::File>,
-     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, true, false}},
+     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, true, false, nullptr}},
     {IsOneOf<TagLib::RIFF::WAV::File>,
-     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, true, false}},
+     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, true, false, nullptr}},
     {IsOneOf<TagLib::RIFF::AIFF::File>,
-     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, true, false}},
+     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, true, false, nullptr}},
     {IsOneOf<TagLib::WavPack::File>,
-     {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, true, false}},
+     {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, true,
+      false, nullptr}},
     {IsOneOf<TagLib::APE::File, TagLib::MPC::File, TagLib::TrueAudio::File>,
      {Container::BetweenTags, ReadingWhole<ReadBetweenTagsLayout>, nullptr, ApeAskedFirst, false, true,
-      false}},
+      false, nullptr}},
 };
 
-const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, true, false};
+const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, true, false, nullptr};
 
 }  // namespace
 

@@ -11,6 +11,10 @@
 
 #include "formats/layout.h"
 
+namespace orvell::stream {
+class OverlayStream;
+}
+
 namespace orvell::formats {
 
 enum class Container {
@@ -51,6 +55,12 @@ struct Format {
   // The layouts of the file and of its new content may stop where the
   // two end in the same bytes (Ogg: the pages after the comments).
   bool reads_to_shared_end;
+  // Mends in after, the content TagLib's save gave the file, what that
+  // save is known to leave wrong, before the new content is checked:
+  // before is the file, old its layout where it was read before the save.
+  // False when the mending could not be written. Null where TagLib's save
+  // leaves nothing to mend.
+  bool (*mend_save)(stream::OverlayStream& after, ByteSource& before, const Layout& old);
 };
 
 const Format& FormatOf(const TagLib::File& file);

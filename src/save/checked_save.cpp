@@ -141,6 +141,7 @@ bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest&
   if (!ref.save() || stream.Overflowed()) return false;
   if (!stream.Changed()) return true;
   if (stream.Size() - before.Size() > allowance) return false;
+  if (format.mend_save != nullptr && !format.mend_save(stream, before, old)) return false;
 
   if (!ReadsBack(stream, *file, format, request.fields, expected)) return false;
   if (!KeepsAudio(format, stream, before, old)) return false;

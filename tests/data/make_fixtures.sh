@@ -43,6 +43,10 @@ ff "$(silence 8000 mono)" -t 1 -c:a flac -f ogg silence.oga
 # behind an empty movie box, and a random-access index (mfra) at the end.
 ff "$(silence 22050 stereo)" -t 2 -c:a aac -b:a 24k \
    -movflags frag_keyframe+empty_moov -frag_duration 500000 fragmented.mp4
+# The same with each fragment's data placed from the start of its moof box
+# (default_base_moof): only the random-access index holds positions.
+ff "$(silence 22050 stereo)" -t 2 -c:a aac -b:a 24k \
+   -movflags frag_keyframe+empty_moov+default_base_moof -frag_duration 500000 fragmented_moof.mp4
 # FLAC in Matroska: TagLib finds "fLaC" in its first kilobyte and takes it
 # for a FLAC file, whose save would break the Matroska structure.
 ff "$(silence 8000 mono)" -t 1 -c:a flac -f matroska flac.mka
