@@ -85,6 +85,10 @@
  *   but a save killed midway may leave such a file part old, part new.
  *
  *   The save is refused, with the file unchanged, when:
+ *     - TagLib finds no audio stream in the file at all: no audio
+ *       properties, or neither a sample rate nor a length (an empty
+ *       ".mp3", which a save would turn into a tag and nothing else).
+ *       Such a file is still read; a short file is audio like any other;
  *     - the new content would not read back as described above (for
  *       instance an M4A track number above 32767, which MP4 cannot hold);
  *     - TagLib's save is known to damage such a file: an MP4 file whose

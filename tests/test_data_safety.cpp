@@ -510,7 +510,9 @@ TEST(FailedSave, ReportsItsCodeAndLeavesNoTrace) {
 //   - an MP3 file whose ID3v2 tag declares more bytes than the file holds
 //     (TagLib replaces them all, the audio with them, by the new tag);
 //   - FLAC in Ogg whose comment is its last metadata block (TagLib before
-//     2.2 clears the last-block flag: the file no longer opens).
+//     2.2 clears the last-block flag: the file no longer opens);
+//   - a file in which TagLib finds no audio stream at all, an empty .mp3,
+//     which a save would turn into a tag and nothing else.
 // No writer saves them: each reports a failed save and leaves every byte
 // as it was. Reading them still works.
 // Overwrites bytes from skip bytes after the first find (before it when
@@ -672,6 +674,7 @@ TEST(DamagedFiles, FilesTagLibsSaveWouldDamageAreNeverSaved) {
       {"chapters beyond the end, readable after a save", "damaged.wv", ChaptersBeyondTheEnd()},
       {"FLAC in Matroska, which TagLib takes for FLAC", "flac.mka",
        ReadBytes(orvell_test::FixturePath("flac.mka"))},
+      {"an empty .mp3, no audio at all", "empty.mp3", ""},
   };
   for (const Damaged& damaged : cases) {
     bool opens = true;

@@ -116,11 +116,20 @@ bool KeepsAudio(const Format& format, OverlayStream& after, FileSource& before, 
   return now.audio_known && SameAudio(after, now, before, old);
 }
 
+// Whether TagLib found an audio stream in the file at all. A file with
+// none (an empty ".mp3") would be saved as a tag and nothing else. A
+// stream TagLib measures without reading its sample rate (Opus or FLAC in
+// MP4, on the 1.x line) still has its length.
+bool HasAudioStream(const TagLib::File& file) {
+  const TagLib::AudioProperties* audio = file.audioProperties();
+  return audio != nullptr && (audio->sampleRate() > 0 || audio->lengthInMilliseconds() > 0);
+}
+
 }  // namespace
 
 bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest& request) {
   TagLib::File* file = ref.file();
-  if (file == nullptr) return false;
+  if (file == nullptr || !HasAudioStream(*file)) return false;
   FileSource& before = stream.Source();
   const Format& format = formats::FormatOf(*file);
   if (format.tags_fit != nullptr && !format.tags_fit(*file)) return false;

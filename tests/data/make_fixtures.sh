@@ -4,7 +4,7 @@
 # the tests use; running this needs ffmpeg (apt-get install ffmpeg) and is
 # never part of a build or of CI.
 #
-# Every fixture is one second of silence (the WAV length fixtures aside),
+# Every fixture is one second of silence (the length fixtures aside),
 # small enough to keep in the repository. Tags are left out on purpose:
 # the tests put whatever state they need in place with TagLib on a copy.
 # The MP3 alone carries an ID3v2 tag, holding the title "Silence".
@@ -36,6 +36,11 @@ ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 silence.wav
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_s8 silence.aiff
 ff "$(silence 44100 stereo)" -t 1 -c:a wavpack silence.wv
 ff "$(silence 22050 mono)" -t 1 -c:a wmav2 -b:a 32k silence.wma
+# A quarter of a second: audio all the same, whose length rounds to 0 s.
+ff "$(silence 22050 mono)" -t 0.25 -c:a libmp3lame -b:a 32k short.mp3
+# Opus in MP4, whose length TagLib measures but whose sample rate it does
+# not read (it reads AAC's and ALAC's only).
+ff "$(silence 48000 stereo)" -t 1 -c:a libopus -b:a 16k opus.mp4
 # FLAC in Ogg; its comment block is the last metadata block, the shape
 # TagLib before 2.2 cannot save.
 ff "$(silence 8000 mono)" -t 1 -c:a flac -f ogg silence.oga
