@@ -36,7 +36,9 @@
  *   carry several tags (an MP3 its ID3v2 and ID3v1 tags, or an APE tag; a
  *   WAV file ID3v2 and RIFF INFO), and every field a reader saw before a
  *   write reads the same after it, also one held only by a tag other than
- *   the one TagLib reads the file's properties from.
+ *   the one TagLib reads the file's properties from. Fields held only in
+ *   a WAV file's RIFF INFO chunk read the same on both TagLib lines,
+ *   through every getter and OV_ReadTags.
  *
  * RESULTS
  *   Every function returns an int32_t. A result of zero or more is data: a

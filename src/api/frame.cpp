@@ -9,7 +9,11 @@
 
 namespace orvell {
 
-OpenFile::OpenFile(const char* path) : source_(path), stream_(source_), ref_(OpenTagLibFile(source_, stream_)) {}
+OpenFile::OpenFile(const char* path)
+    : source_(path),
+      stream_(source_),
+      ref_(OpenTagLibFile(source_, stream_)),
+      tag_(GenericTag(ref_, made_tag_)) {}
 
 bool OpenFile::Save(size_t input_bytes, GenericFields written) {
   return save::SaveChecked(ref_, stream_, save::SaveRequest{input_bytes, written});

@@ -5,6 +5,7 @@
 #define ORVELL_API_FRAME_H
 
 #include <cstdint>
+#include <memory>
 
 #include <taglib/audioproperties.h>
 #include <taglib/fileref.h>
@@ -54,7 +55,8 @@ class OpenFile {
   OpenFile& operator=(const OpenFile&) = delete;
 
   bool IsNull() const { return ref_.isNull(); }
-  TagLib::Tag* Tag() const { return ref_.tag(); }
+  // The generic tag: every tag of the file as one (seam/taglib_seam.h).
+  TagLib::Tag* Tag() const { return tag_; }
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
   // Whether the generic tag shows only the first of several values, so
@@ -71,11 +73,14 @@ class OpenFile {
   bool Save(size_t input_bytes, GenericFields written);
 
  private:
-  // Declared in this order so that TagLib's file goes first, then the
-  // stream it reads, then the file descriptor under both.
+  // Declared in this order so that the generic tag goes first, then
+  // TagLib's file whose tags it holds, then the stream it reads, then the
+  // file descriptor under them all.
   stream::FileSource source_;
   stream::OverlayStream stream_;
   TagLib::FileRef ref_;
+  std::unique_ptr<TagLib::Tag> made_tag_;
+  TagLib::Tag* tag_;
 };
 
 // Opens path and calls work(file) when it opened. Returns work's result,

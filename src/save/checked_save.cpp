@@ -1,5 +1,6 @@
 #include "save/checked_save.h"
 
+#include <memory>
 #include <typeinfo>
 
 #include <taglib/audioproperties.h>
@@ -9,6 +10,7 @@
 #include "formats/nesting.h"
 #include "save/audio_compare.h"
 #include "save/commit.h"
+#include "seam/taglib_seam.h"
 
 namespace orvell::save {
 
@@ -50,7 +52,8 @@ struct ReaderView {
 
   static ReaderView Of(const TagLib::FileRef& ref, const Format& format, GenericFields fields) {
     ReaderView view;
-    if (const TagLib::Tag* tag = ref.tag()) {
+    std::unique_ptr<TagLib::Tag> made;
+    if (const TagLib::Tag* tag = GenericTag(ref, made)) {
       view.has_tag = true;
       const TagLib::Tag* first =
           format.tag_asked_first == nullptr ? nullptr : format.tag_asked_first(*ref.file());

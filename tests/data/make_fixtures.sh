@@ -7,7 +7,8 @@
 # Every fixture is one second of silence (the length fixtures aside),
 # small enough to keep in the repository. Tags are left out on purpose:
 # the tests put whatever state they need in place with TagLib on a copy.
-# The MP3 alone carries an ID3v2 tag, holding the title "Silence".
+# The MP3 alone carries an ID3v2 tag, holding the title "Silence", and
+# tagged.wav the fields ffmpeg writes into a WAV file's RIFF INFO chunk.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,6 +35,9 @@ ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k silence.m4a
 ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k -movflags +faststart faststart.m4a
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 silence.wav
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_s8 silence.aiff
+ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 -metadata title=Title -metadata artist=Artist \
+   -metadata album=Album -metadata genre=Jazz -metadata comment=Comment -metadata date=1999 \
+   -metadata track=5 tagged.wav
 ff "$(silence 44100 stereo)" -t 1 -c:a wavpack silence.wv
 ff "$(silence 22050 mono)" -t 1 -c:a wmav2 -b:a 32k silence.wma
 # A quarter of a second: audio all the same, whose length rounds to 0 s.
