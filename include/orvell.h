@@ -34,11 +34,23 @@
  * WRITES
  *   A write changes the fields it is asked to and no other. A file may
  *   carry several tags (an MP3 its ID3v2 and ID3v1 tags, or an APE tag; a
- *   WAV file ID3v2 and RIFF INFO), and every field a reader saw before a
- *   write reads the same after it, also one held only by a tag other than
- *   the one TagLib reads the file's properties from. Fields held only in
- *   a WAV file's RIFF INFO chunk read the same on both TagLib lines,
- *   through every getter and OV_ReadTags.
+ *   WAV file ID3v2 and RIFF INFO; APE and WavPack files an APE and an
+ *   ID3v1 tag), and every field a reader saw before a write reads the same
+ *   after it, also one held only by a tag other than the one TagLib reads
+ *   the file's properties from. A field a write sets or clears is set in,
+ *   or cleared from, every tag of the file that holds it, so that no tag
+ *   is left with an older value another reader could show. Fields held
+ *   only in a WAV file's RIFF INFO chunk read the same on both TagLib
+ *   lines, through every getter and OV_ReadTags.
+ *
+ *   A save keeps the form of the file's tags: it writes the kinds of tag
+ *   the file has, an ID3v2 tag in the version it has (2.3 stays 2.3), and
+ *   no other. An MP3 without an ID3v1 tag gets none; one with an ID3v1 tag
+ *   has it kept up to date. Only where the file has no tag, or where none
+ *   it has can hold what is written (an ID3v1 tag holds 30 bytes of
+ *   Latin-1 per text and no composer; RIFF INFO no album artist,
+ *   conductor or disc number), does a tag of the format's main kind join
+ *   them: ID3v2.4 (MP3, WAV, AIFF), or APE (APE, WavPack).
  *
  * RESULTS
  *   Every function returns an int32_t. A result of zero or more is data: a
@@ -377,9 +389,7 @@ OV_API int32_t OV_GetDiscTotal(const char *path);
  *
  * The key is left with exactly one value, or none. The file is saved even
  * when the value is unchanged. What a format keeps is TagLib's business:
- * MP4 files hold each number in 16 bits (70000 reads back as 4464), and
- * TagLib's MP3 save drops a track pair whose number is 0 ("0/12"), total
- * included; the disc pair of an MP3 has no such limit.
+ * MP4 files hold each number in 16 bits (70000 reads back as 4464).
  *
  *    1   saved
  *    -1  path NULL or empty

@@ -10,6 +10,7 @@
 #include <taglib/tfile.h>
 
 #include "formats/layout.h"
+#include "formats/tag_form.h"
 
 namespace orvell::stream {
 class OverlayStream;
@@ -22,6 +23,11 @@ namespace orvell::formats {
 // bytes than the file holds makes the save unsafe: TagLib would replace
 // all of them, the audio included, with the new tag.
 Layout ReadMpegLayout(ByteSource& content);
+// Its ID3v2, APE and ID3v1 tags, and its save: the kinds the file holds,
+// the ID3v2 tag in the version it has, and an ID3v2.4 tag beside them
+// where they do not show everything (tag_form.h).
+FileTags MpegTags(TagLib::File& file);
+bool SaveMpeg(TagLib::File& file);
 
 // FLAC (flac.cpp): STREAMINFO and the frames; unsafe as for MPEG.
 Layout ReadFlacLayout(ByteSource& content);
@@ -75,6 +81,11 @@ bool AsfTextsFit(TagLib::File& file);
 // container's size wrong and its new chunk into the gap.
 Layout ReadWavLayout(ByteSource& content);
 Layout ReadAiffLayout(ByteSource& content);
+// A WAV file's ID3v2 and RIFF INFO tags, and its save as MPEG's; an AIFF
+// file's ID3v2 tag saved in the version it has.
+FileTags WavTags(TagLib::File& file);
+bool SaveWav(TagLib::File& file);
+bool SaveAiff(TagLib::File& file);
 
 // WavPack (wavpack.cpp): the blocks, from the start of the file up to the
 // tags at its end. Only the first block's header is read: the blocks run
@@ -86,6 +97,11 @@ Layout ReadWavPackLayout(ByteSource& content);
 // APE, Musepack and TrueAudio (ape.cpp): everything between an ID3v2 tag
 // at the start and the tags at the end; unsafe as for MPEG.
 Layout ReadBetweenTagsLayout(ByteSource& content);
+// The APE and ID3v1 tags of APE and WavPack files, and their save: the
+// kinds the file holds, and an APE tag beside an ID3v1 tag that does not
+// show everything. Other files are saved as TagLib saves them.
+FileTags ApeFamilyTags(TagLib::File& file);
+bool SaveApeFamily(TagLib::File& file);
 
 }  // namespace orvell::formats
 

@@ -56,38 +56,49 @@ struct Entry {
   Format format;
 };
 
-// In the order a file is matched against them.
+// In the order a file is matched against them. Each row: the container,
+// its layout, the tags_fit and tag_asked_first checks, needs_audio,
+// writes_in_place, reads_to_shared_end, then mend_save, tags_of and save.
 const Entry kFormats[] = {
     {IsOneOf<TagLib::MPEG::File>,
      {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, true, false,
-      nullptr}},
+      nullptr, MpegTags, SaveMpeg}},
     {IsOneOf<TagLib::FLAC::File>,
      {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true, true, false,
-      nullptr}},
+      nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::Ogg::FLAC::File>,
-     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true, nullptr}},
+     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true,
+      nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
-     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true, nullptr}},
+     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true, nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::MP4::File>,
      {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, true, false,
-      MoveMp4Pointers}},
+      MoveMp4Pointers, nullptr, nullptr}},
     {IsOneOf<TagLib::ASF::File>,
-     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, true, false, nullptr}},
+     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, true, false, nullptr,
+      nullptr, nullptr}},
     {IsOneOf<TagLib::RIFF::WAV::File>,
-     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, true, false, nullptr}},
+     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, true, false, nullptr,
+      WavTags, SaveWav}},
     {IsOneOf<TagLib::RIFF::AIFF::File>,
-     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, true, false, nullptr}},
+     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, true, false, nullptr,
+      nullptr, SaveAiff}},
     {IsOneOf<TagLib::WavPack::File>,
      {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, true,
-      false, nullptr}},
+      false, nullptr, ApeFamilyTags, SaveApeFamily}},
     {IsOneOf<TagLib::APE::File, TagLib::MPC::File, TagLib::TrueAudio::File>,
      {Container::BetweenTags, ReadingWhole<ReadBetweenTagsLayout>, nullptr, ApeAskedFirst, false, true,
-      false, nullptr}},
+      false, nullptr, ApeFamilyTags, SaveApeFamily}},
 };
 
-const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, true, false, nullptr};
+const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, true, false, nullptr,
+                      nullptr, nullptr};
 
 }  // namespace
+
+bool SaveInForm(const Format& format, TagLib::File& file) {
+  return format.save != nullptr ? format.save(file) : file.save();
+}
 
 const Format& FormatOf(const TagLib::File& file) {
   for (const Entry& entry : kFormats) {

@@ -10,6 +10,7 @@
 #include <taglib/tfile.h>
 
 #include "formats/layout.h"
+#include "formats/tag_form.h"
 
 namespace orvell::stream {
 class OverlayStream;
@@ -61,7 +62,16 @@ struct Format {
   // False when the mending could not be written. Null where TagLib's save
   // leaves nothing to mend.
   bool (*mend_save)(stream::OverlayStream& after, ByteSource& before, const Layout& old);
+  // The tags the file keeps side by side (tag_form.h), each of which a
+  // write must reach; null for a format of one tag.
+  FileTags (*tags_of)(TagLib::File& file);
+  // Saves the file with its tags in the form they had: the kinds it holds,
+  // an ID3v2 tag in its version. Null: TagLib's own save.
+  bool (*save)(TagLib::File& file);
 };
+
+// Saves file as its format saves it (Format::save).
+bool SaveInForm(const Format& format, TagLib::File& file);
 
 const Format& FormatOf(const TagLib::File& file);
 

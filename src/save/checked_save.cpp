@@ -150,7 +150,7 @@ bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest&
   // and the allowance is a save that does not end.
   stream.LimitWrites(before.Size() + allowance);
   const ReaderView expected = ReaderView::Of(ref, format, request.fields);
-  if (!ref.save() || stream.Overflowed()) return false;
+  if (!formats::SaveInForm(format, *file) || stream.Overflowed()) return false;
   if (!stream.Changed()) return true;
   if (stream.Size() - before.Size() > allowance) return false;
   if (format.mend_save != nullptr && !format.mend_save(stream, before, old)) return false;
