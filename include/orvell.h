@@ -112,9 +112,12 @@
  *       flags, or whose tables point at samples where no media data box
  *       holds any; a WMA
  *       file whose header object is of size 0 or runs past the end; a WAV
- *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg,
- *       with TagLib before 2.2, when its comment is missing or is the last
- *       metadata block; a file TagLib takes for FLAC whose FLAC stream
+ *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg
+ *       without a comment block, with TagLib before 2.2, which writes the
+ *       new one over the stream header (where the comment is the last
+ *       metadata block, the last-block flag such a TagLib clears is set
+ *       again in the new content, which is then checked as any other);
+ *       a file TagLib takes for FLAC whose FLAC stream
  *       does not start the file (after an ID3v2 tag), such as FLAC in
  *       Matroska, whose container TagLib's save would break;
  *     - a value does not fit its format: a FLAC comment or picture block

@@ -39,10 +39,15 @@ bool FlacBlocksFit(TagLib::File& file);
 // the second, and the pages' granule positions.
 Layout ReadOggLayout(ByteSource& content, int64_t stop);
 // FLAC in Ogg (ogg.cpp): one metadata block per packet after the first,
-// the comment the one of type 4. With a TagLib that saves it wrongly, a
-// file whose comment block is missing or is the last metadata block is
-// unsafe.
+// the comment the one of type 4. With a TagLib that saves it wrongly (the
+// 1.x line and 2.x before 2.2), a file whose comment block is missing is
+// unsafe: the new comment would be written over the stream header.
 Layout ReadOggFlacLayout(ByteSource& content, int64_t stop);
+// Such a TagLib also writes the comment block with its last-block flag
+// cleared, which leaves a file whose comment was the last block with no
+// last block: it no longer opens. The flag is set again in after, and the
+// checksum of the page it is on written anew.
+bool MendOggFlac(stream::OverlayStream& after, ByteSource& before, const Layout& old);
 
 // MP4 (mp4.cpp). The audio is every top-level media data box. The
 // positions pointing into it are the entries of every chunk-offset table

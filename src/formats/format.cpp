@@ -19,6 +19,7 @@
 #include <taglib/xiphcomment.h>
 
 #include "formats/containers.h"
+#include "seam/taglib_seam.h"
 
 namespace orvell::formats {
 
@@ -68,7 +69,7 @@ const Entry kFormats[] = {
       nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::Ogg::FLAC::File>,
      {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, false, true,
-      nullptr, nullptr, nullptr}},
+      kTagLibSavesOggFlacWhole ? nullptr : MendOggFlac, nullptr, nullptr}},
     {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
      {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, false, true, nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::MP4::File>,
