@@ -34,9 +34,23 @@
  * WRITES
  *   A write changes the fields it is asked to and no other. A file may
  *   carry several tags (an MP3 its ID3v2 and ID3v1 tags, or an APE tag; a
- *   WAV file ID3v2 and RIFF INFO), and every field a reader saw before a
- *   write reads the same after it, also one held only by a tag other than
- *   the one TagLib reads the file's properties from.
+ *   WAV file ID3v2 and RIFF INFO; APE and WavPack files an APE and an
+ *   ID3v1 tag), and every field a reader saw before a write reads the same
+ *   after it, also one held only by a tag other than the one TagLib reads
+ *   the file's properties from. A field a write sets or clears is set in,
+ *   or cleared from, every tag of the file that holds it, so that no tag
+ *   is left with an older value another reader could show. Fields held
+ *   only in a WAV file's RIFF INFO chunk read the same on both TagLib
+ *   lines, through every getter and OV_ReadTags.
+ *
+ *   A save keeps the form of the file's tags: it writes the kinds of tag
+ *   the file has, an ID3v2 tag in the version it has (2.3 stays 2.3), and
+ *   no other. An MP3 without an ID3v1 tag gets none; one with an ID3v1 tag
+ *   has it kept up to date. Only where the file has no tag, or where none
+ *   it has can hold what is written (an ID3v1 tag holds 30 bytes of
+ *   Latin-1 per text and no composer; RIFF INFO no album artist,
+ *   conductor or disc number), does a tag of the format's main kind join
+ *   them: ID3v2.4 (MP3, WAV, AIFF), or APE (APE, WavPack).
  *
  * RESULTS
  *   Every function returns an int32_t. A result of zero or more is data: a
@@ -70,9 +84,11 @@
  *   duration, sample rate and channels, the tag fields the call wrote
  *   reading back as set, every property and picture it did not change
  *   reading as before, and the same audio bytes (in MP4 files, chunk
- *   offsets still pointing at them). Space is reserved before anything is
- *   written and every write is checked, so a full disk, a file-size limit
- *   or an I/O error fails the save cleanly.
+ *   offsets, fragment base offsets and the random-access index still
+ *   pointing at them: TagLib's save moves only some of these, and the
+ *   library moves the others with the data before the check). Space is
+ *   reserved before anything is written and every write is checked, so a
+ *   full disk, a file-size limit or an I/O error fails the save cleanly.
  *
  *   Right before anything is written, the file must still be what was
  *   read (the same file at the path, of the same size and change time):
@@ -100,16 +116,25 @@
  *   and stays behind, empty.
  *
  *   The save is refused, with the file unchanged, when:
+ *     - TagLib finds no audio stream in the file at all: no audio
+ *       properties, or neither a sample rate nor a length (an empty
+ *       ".mp3", which a save would turn into a tag and nothing else).
+ *       Such a file is still read; a short file is audio like any other;
  *     - the new content would not read back as described above (for
  *       instance an M4A track number above 32767, which MP4 cannot hold);
  *     - TagLib's save is known to damage such a file: an MP4 file whose
  *       chunk-offset tables do not fit their boxes, whose movie holds a
- *       box running past the end of the file or declaring size 0, or
- *       whose fragments carry base offsets TagLib would not move; a WMA
+ *       box running past the end of the file or declaring size 0, whose
+ *       first fragment's track header ends before the base offset it
+ *       flags, or whose tables point at samples where no media data box
+ *       holds any; a WMA
  *       file whose header object is of size 0 or runs past the end; a WAV
- *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg,
- *       with TagLib before 2.2, when its comment is missing or is the last
- *       metadata block; a file TagLib takes for FLAC whose FLAC stream
+ *       or AIFF file cut short (a chunk runs past the end); FLAC in Ogg
+ *       without a comment block, with TagLib before 2.2, which writes the
+ *       new one over the stream header (where the comment is the last
+ *       metadata block, the last-block flag such a TagLib clears is set
+ *       again in the new content, which is then checked as any other);
+ *       a file TagLib takes for FLAC whose FLAC stream
  *       does not start the file (after an ID3v2 tag), such as FLAC in
  *       Matroska, whose container TagLib's save would break;
  *     - a value does not fit its format: a FLAC comment or picture block
@@ -391,9 +416,7 @@ OV_API int32_t OV_GetDiscTotal(const char *path);
  *
  * The key is left with exactly one value, or none. The file is saved even
  * when the value is unchanged. What a format keeps is TagLib's business:
- * MP4 files hold each number in 16 bits (70000 reads back as 4464), and
- * TagLib's MP3 save drops a track pair whose number is 0 ("0/12"), total
- * included; the disc pair of an MP3 has no such limit.
+ * MP4 files hold each number in 16 bits (70000 reads back as 4464).
  *
  *    1   saved
  *    -1  path NULL or empty

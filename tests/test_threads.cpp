@@ -123,7 +123,6 @@ class Worker {
 
   static void Saved(File& file, const orvell_test::WriteOp& op) {
     op.apply(file.model);
-    orvell_test::ApplySaveEffects(file.extension, file.model);
   }
 
   void Call(const orvell_test::ExportCase& e, File& file) {

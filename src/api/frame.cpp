@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "formats/format.h"
 #include "save/checked_save.h"
 #include "save/journal.h"
 #include "seam/taglib_seam.h"
+#include "tag/every_tag.h"
 
 namespace orvell {
 
@@ -15,6 +18,7 @@ OpenFile::OpenFile(const char* path, Access access)
       settled_(save::SettleInterruptedSave(source_)),
       stream_(source_),
       ref_(OpenTagLibFile(source_, stream_)),
+      tag_(GenericTag(ref_, made_tag_)),
       before_(access == Access::Write ? save::TakeSnapshot(ref_) : save::Snapshot()) {}
 
 bool OpenFile::Save(size_t input_bytes, GenericFields written) {
@@ -48,10 +52,32 @@ bool OpenFile::ShowsFirstValueOnly() const { return orvell::ShowsFirstValueOnly(
 
 TagLib::PropertyMap OpenFile::SetProperties(const TagLib::PropertyMap& map, GenericFields written) {
   TagLib::Tag* tag = Tag();
+  if (tag == nullptr) return WriteProperties(ref_, map);
+  // Where the file keeps several tags, each that holds anything takes the
+  // change alone (tag/every_tag.h), after TagLib's write of the map.
+  const formats::Format& format = formats::FormatOf(*ref_.file());
+  const formats::FileTags tags =
+      format.tags_of != nullptr ? format.tags_of(*ref_.file()) : formats::FileTags();
+  std::vector<TagLib::PropertyMap> held(tags.size());
+  std::vector<bool> holds(tags.size(), false);
+  TagLib::PropertyMap changes;
+  if (!tags.empty()) {
+    changes = ChangesBetween(Properties(), map);
+    // A field the call writes changes even where its key stays as it was:
+    // a track number a reader saw in one tag alone, and the map lacked,
+    // goes from every tag when the write leaves none.
+    for (const char* key : PropertyKeysOf(written)) changes.replace(Key(key), Lookup(map, key));
+    for (size_t i = 0; i < tags.size(); ++i) {
+      holds[i] = !tags[i].tag->isEmpty();
+      if (holds[i]) held[i] = TagProperties(*tags[i].tag);
+    }
+  }
   const GenericFields at_risk = AbsentFrom(map, kAllGenericFields & ~written);
-  if (tag == nullptr || at_risk == kNoGenericField) return WriteProperties(ref_, map);
   const GenericSnapshot before(*tag, at_risk);
   TagLib::PropertyMap refused = WriteProperties(ref_, map);
+  for (size_t i = 0; i < tags.size(); ++i) {
+    if (holds[i]) WriteChanges(*tags[i].tag, held[i], changes);
+  }
   before.Restore(*tag);
   restored_ |= at_risk;
   return refused;

@@ -83,7 +83,8 @@ class OpenFile {
   OpenFile& operator=(const OpenFile&) = delete;
 
   bool IsNull() const { return ref_.isNull(); }
-  TagLib::Tag* Tag() const { return ref_.tag(); }
+  // The generic tag: every tag of the file as one (seam/taglib_seam.h).
+  TagLib::Tag* Tag() const { return tag_; }
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
   TagLib::PropertyMap Properties() const;
   // Whether the generic tag shows only the first of several values, so
@@ -104,14 +105,16 @@ class OpenFile {
   std::unique_ptr<PictureStore> Pictures(bool create) const;
 
  private:
-  // Declared in this order so that TagLib's file goes first, then the
-  // stream it reads, then the file descriptor under both; and so that what
-  // an interrupted save left is dealt with before the stream looks at the
-  // file.
+  // Declared in this order so that the generic tag goes first, then
+  // TagLib's file whose tags it holds, then the stream it reads, then the
+  // file descriptor under them all; and so that what an interrupted save
+  // left is dealt with before the stream looks at the file.
   stream::FileSource source_;
   bool settled_;
   stream::OverlayStream stream_;
   TagLib::FileRef ref_;
+  std::unique_ptr<TagLib::Tag> made_tag_;
+  TagLib::Tag* tag_;
   // What a save must leave as it was: taken at the open, before the call
   // changes anything.
   save::Snapshot before_;

@@ -2,8 +2,14 @@
 
 #include <cstring>
 
+#include <taglib/apefile.h>
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/wavpackfile.h>
+
 #include "formats/containers.h"
 #include "formats/id3.h"
+#include "formats/tag_form.h"
 
 namespace orvell::formats {
 
@@ -19,7 +25,48 @@ bool EndsInId3v1(ByteSource& content, int64_t end) {
          std::memcmp(bytes, "APETAGEX", 8) != 0;
 }
 
+// The tags of a file whose main tag is an APE tag with an ID3v1 tag
+// beside it (APE, WavPack). TagLib holds either in memory only where the
+// file holds it, but for an APE tag where the file holds no ID3v1 tag, or
+// where a write of the property map made one.
+template <typename File>
+FileTags ApeBesideId3v1(File& file) {
+  FileTags tags;
+  if (TagLib::Tag* ape = file.APETag(false)) tags.push_back({TagKind::Ape, ape, file.hasAPETag()});
+  if (TagLib::Tag* id3v1 = file.ID3v1Tag(false)) {
+    tags.push_back({TagKind::Id3v1, id3v1, file.hasID3v1Tag()});
+  }
+  return tags;
+}
+
+// TagLib saves every tag it holds. A file holding an ID3v1 tag alone keeps
+// it alone where it shows everything; else an APE tag joins it, made from
+// the fields it was given where no write made one.
+template <typename File>
+bool SaveApeBesideId3v1(File& file) {
+  if (file.hasID3v1Tag() && !file.hasAPETag()) {
+    if (HeldTagsShowAll(ApeBesideId3v1(file))) {
+      if (file.APETag(false) != nullptr) file.strip(File::APE);
+    } else if (file.APETag(false) == nullptr) {
+      TagLib::Tag::duplicate(file.ID3v1Tag(false), file.APETag(true), true);
+    }
+  }
+  return file.save();
+}
+
 }  // namespace
+
+FileTags ApeFamilyTags(TagLib::File& file) {
+  if (auto* ape = dynamic_cast<TagLib::APE::File*>(&file)) return ApeBesideId3v1(*ape);
+  if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(&file)) return ApeBesideId3v1(*wavpack);
+  return FileTags();
+}
+
+bool SaveApeFamily(TagLib::File& file) {
+  if (auto* ape = dynamic_cast<TagLib::APE::File*>(&file)) return SaveApeBesideId3v1(*ape);
+  if (auto* wavpack = dynamic_cast<TagLib::WavPack::File*>(&file)) return SaveApeBesideId3v1(*wavpack);
+  return file.save();
+}
 
 int64_t TrailingTagsStart(ByteSource& content, int64_t end) {
   if (EndsInId3v1(content, end)) end -= 128;

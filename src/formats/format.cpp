@@ -19,6 +19,7 @@
 #include <taglib/xiphcomment.h>
 
 #include "formats/containers.h"
+#include "seam/taglib_seam.h"
 
 namespace orvell::formats {
 
@@ -61,38 +62,51 @@ struct Entry {
   Format format;
 };
 
-// In the order a file is matched against them.
+// In the order a file is matched against them. Each row: the container,
+// its layout, the tags_fit and tag_asked_first checks, needs_audio and why
+// a save without it is refused, writes_in_place, reads_to_shared_end, then
+// mend_save, tags_of and save.
 const Entry kFormats[] = {
     {IsOneOf<TagLib::MPEG::File>,
      {Container::Mpeg, ReadingWhole<ReadMpegLayout>, nullptr, MpegAskedFirst, false, nullptr, true,
-      false}},
+      false, nullptr, MpegTags, SaveMpeg}},
     {IsOneOf<TagLib::FLAC::File>,
      {Container::Flac, ReadingWhole<ReadFlacLayout>, FlacBlocksFit, FlacAskedFirst, true,
-      kFlacStreamNotFound, true, false}},
+      kFlacStreamNotFound, true, false, nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::Ogg::FLAC::File>,
-     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, nullptr, false, true}},
+     {Container::OggFlac, ReadOggFlacLayout, nullptr, nullptr, false, nullptr, false, true,
+      kTagLibSavesOggFlacWhole ? nullptr : MendOggFlac, nullptr, nullptr}},
     {IsOneOf<TagLib::Ogg::Vorbis::File, TagLib::Ogg::Opus::File, TagLib::Ogg::Speex::File>,
-     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, nullptr, false, true}},
+     {Container::Ogg, ReadOggLayout, nullptr, nullptr, false, nullptr, false, true, nullptr, nullptr,
+      nullptr}},
     {IsOneOf<TagLib::MP4::File>,
      {Container::Mp4, ReadingWhole<ReadMp4Layout>, nullptr, nullptr, true, kMp4MediaNotFound, true,
-      false}},
+      false, MoveMp4Pointers, nullptr, nullptr}},
     {IsOneOf<TagLib::ASF::File>,
-     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, nullptr, true, false}},
+     {Container::Asf, ReadingWhole<ReadAsfLayout>, AsfTextsFit, nullptr, false, nullptr, true, false,
+      nullptr, nullptr, nullptr}},
     {IsOneOf<TagLib::RIFF::WAV::File>,
-     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, nullptr, true, false}},
+     {Container::Wav, ReadingWhole<ReadWavLayout>, nullptr, nullptr, false, nullptr, true, false,
+      nullptr, WavTags, SaveWav}},
     {IsOneOf<TagLib::RIFF::AIFF::File>,
-     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, nullptr, true, false}},
+     {Container::Aiff, ReadingWhole<ReadAiffLayout>, nullptr, nullptr, false, nullptr, true, false,
+      nullptr, nullptr, SaveAiff}},
     {IsOneOf<TagLib::WavPack::File>,
      {Container::WavPack, ReadingWhole<ReadWavPackLayout>, nullptr, WavPackAskedFirst, false, nullptr,
-      true, false}},
+      true, false, nullptr, ApeFamilyTags, SaveApeFamily}},
     {IsOneOf<TagLib::APE::File, TagLib::MPC::File, TagLib::TrueAudio::File>,
      {Container::BetweenTags, ReadingWhole<ReadBetweenTagsLayout>, nullptr, ApeAskedFirst, false,
-      nullptr, true, false}},
+      nullptr, true, false, nullptr, ApeFamilyTags, SaveApeFamily}},
 };
 
-const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, nullptr, true, false};
+const Format kUnknown{Container::Unknown, NoLayout, nullptr, nullptr, false, nullptr, true, false,
+                      nullptr, nullptr, nullptr};
 
 }  // namespace
+
+bool SaveInForm(const Format& format, TagLib::File& file) {
+  return format.save != nullptr ? format.save(file) : file.save();
+}
 
 const Format& FormatOf(const TagLib::File& file) {
   for (const Entry& entry : kFormats) {

@@ -10,6 +10,11 @@
 #include <taglib/tfile.h>
 
 #include "formats/layout.h"
+#include "formats/tag_form.h"
+
+namespace orvell::stream {
+class OverlayStream;
+}
 
 namespace orvell::formats {
 
@@ -54,7 +59,22 @@ struct Format {
   // The layouts of the file and of its new content may stop where the
   // two end in the same bytes (Ogg: the pages after the comments).
   bool reads_to_shared_end;
+  // Mends in after, the content TagLib's save gave the file, what that
+  // save is known to leave wrong, before the new content is checked:
+  // before is the file, old its layout where it was read before the save.
+  // False when the mending could not be written. Null where TagLib's save
+  // leaves nothing to mend.
+  bool (*mend_save)(stream::OverlayStream& after, ByteSource& before, const Layout& old);
+  // The tags the file keeps side by side (tag_form.h), each of which a
+  // write must reach; null for a format of one tag.
+  FileTags (*tags_of)(TagLib::File& file);
+  // Saves the file with its tags in the form they had: the kinds it holds,
+  // an ID3v2 tag in its version. Null: TagLib's own save.
+  bool (*save)(TagLib::File& file);
 };
+
+// Saves file as its format saves it (Format::save).
+bool SaveInForm(const Format& format, TagLib::File& file);
 
 const Format& FormatOf(const TagLib::File& file);
 

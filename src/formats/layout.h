@@ -39,6 +39,7 @@ struct Layout {
   std::vector<Run> audio;          // bytes a decoder reads, in order
   std::vector<Span> spans;         // where the runs' bytes lie, run after run
   std::vector<int64_t> pointers;   // file positions held in the file that point into them
+  std::vector<Span> pointer_fields;  // where each of them is held: offset, width in bytes
   std::vector<uint64_t> granules;  // Ogg granule positions
   bool sized = false;  // the container's own size field matches the file
 

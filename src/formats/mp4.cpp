@@ -3,6 +3,7 @@
 #include <string>
 
 #include "formats/mp4_boxes.h"
+#include "stream/overlay_stream.h"
 
 namespace orvell::formats {
 
@@ -20,11 +21,15 @@ class Mp4Reader {
 
   Layout Read() {
     const Mp4Walk walk = WalkMp4(content_, [this](const Mp4Box& box) { Visit(box); });
-    layout_.audio_known = walk == Mp4Walk::Complete && audio_whole_;
+    // Positions pointing at samples where no media data box holds any say
+    // nothing of where the audio is.
+    const bool placed = layout_.pointers.empty() || !layout_.audio.empty();
+    layout_.audio_known = walk == Mp4Walk::Complete && audio_whole_ && placed;
     if (!layout_.audio_known) {
       layout_.audio.clear();
       layout_.spans.clear();
       layout_.pointers.clear();
+      layout_.pointer_fields.clear();
     }
     return std::move(layout_);
   }
@@ -124,7 +129,7 @@ class Mp4Reader {
     } else if (box.IsNamed("tfhd") && box.length >= 24) {
       char head[24];
       if (content_.ReadAt(box.offset, 24, head) == 24 && (head[11] & 1) != 0) {
-        layout_.pointers.push_back(static_cast<int64_t>(stream::BigEndian(head + 16, 8)));
+        AddPointer(box.offset + 16, 8, head + 16);
       }
     } else if (box.IsNamed("tfra") && box.length >= 24) {
       audio_whole_ = ReadRandomAccess(box);
@@ -141,8 +146,7 @@ class Mp4Reader {
       return false;
     }
     for (int64_t i = 0; i < count; ++i) {
-      layout_.pointers.push_back(static_cast<int64_t>(
-          stream::BigEndian(entries.data() + i * entry, static_cast<size_t>(entry))));
+      AddPointer(box.offset + 16 + i * entry, entry, entries.data() + i * entry);
     }
     return true;
   }
@@ -159,10 +163,18 @@ class Mp4Reader {
     const size_t stride = 2 * wide + numbers;
     if (count > (body.size() - 16) / stride) return false;
     for (size_t i = 0; i < count; ++i) {
-      layout_.pointers.push_back(
-          static_cast<int64_t>(stream::BigEndian(body.data() + 16 + i * stride + wide, wide)));
+      const size_t field = 16 + i * stride + wide;
+      AddPointer(box.offset + 8 + static_cast<int64_t>(field), static_cast<int64_t>(wide),
+                 body.data() + field);
     }
     return true;
+  }
+
+  // The big-endian position of width bytes at bytes, held at offset.
+  void AddPointer(int64_t offset, int64_t width, const char* bytes) {
+    layout_.pointers.push_back(
+        static_cast<int64_t>(stream::BigEndian(bytes, static_cast<size_t>(width))));
+    layout_.pointer_fields.push_back({offset, width});
   }
 
   struct Open {
@@ -183,5 +195,26 @@ class Mp4Reader {
 }  // namespace
 
 Layout ReadMp4Layout(ByteSource& content) { return Mp4Reader(content).Read(); }
+
+bool MoveMp4Pointers(stream::OverlayStream& after, ByteSource&, const Layout& old) {
+  if (!old.audio_known || old.pointers.empty() || !after.Changed()) return true;
+  const Layout now = ReadMp4Layout(after);
+  // Where the two do not pair up, the check after the save refuses it.
+  if (!now.audio_known || now.pointers.size() != old.pointers.size()) return true;
+  for (size_t i = 0; i < now.pointers.size(); ++i) {
+    const int64_t was = old.pointers[i];
+    const int64_t moved = after.WhereNow(was);
+    // A position TagLib moved itself, or one whose bytes are gone, is left.
+    if (moved < 0 || moved == was || now.pointers[i] != was) continue;
+    const Span& field = now.pointer_fields[i];
+    if (field.length < 8 && (moved >> (8 * field.length)) != 0) continue;  // does not fit
+    std::string bytes(static_cast<size_t>(field.length), '\0');
+    for (int64_t b = 0; b < field.length; ++b) {
+      bytes[static_cast<size_t>(field.length - 1 - b)] = static_cast<char>(moved >> (8 * b));
+    }
+    if (!after.WriteAt(field.offset, bytes)) return false;
+  }
+  return true;
+}
 
 }  // namespace orvell::formats

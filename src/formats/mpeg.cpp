@@ -3,9 +3,15 @@
 #include <algorithm>
 #include <string>
 
+#include <taglib/apetag.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
 #include "formats/ape.h"
 #include "formats/containers.h"
 #include "formats/id3.h"
+#include "formats/tag_form.h"
 #include "seam/taglib_seam.h"
 
 namespace orvell::formats {
@@ -115,6 +121,32 @@ Layout ReadMpegLayout(ByteSource& content) {
   if (tag.length > 0 && tag.offset > 0) layout.AddRun(0, tag.offset);  // junk
   layout.AddRun(tag.End(), end - tag.End());
   return layout;
+}
+
+FileTags MpegTags(TagLib::File& any) {
+  auto& file = static_cast<TagLib::MPEG::File&>(any);
+  FileTags tags;
+  // TagLib keeps an ID3v2 and an ID3v1 tag in memory whatever the file
+  // holds, an APE tag only where the file holds one.
+  tags.push_back({TagKind::Id3v2, file.ID3v2Tag(true), file.hasID3v2Tag()});
+  if (TagLib::Tag* ape = file.APETag(false)) tags.push_back({TagKind::Ape, ape, file.hasAPETag()});
+  tags.push_back({TagKind::Id3v1, file.ID3v1Tag(true), file.hasID3v1Tag()});
+  return tags;
+}
+
+bool SaveMpeg(TagLib::File& any) {
+  auto& file = static_cast<TagLib::MPEG::File&>(any);
+  int kinds = TagLib::MPEG::File::NoTags;
+  if (file.hasID3v2Tag()) kinds |= TagLib::MPEG::File::ID3v2;
+  if (file.hasAPETag()) kinds |= TagLib::MPEG::File::APE;
+  if (file.hasID3v1Tag()) kinds |= TagLib::MPEG::File::ID3v1;
+  if (!file.hasID3v2Tag() && !HeldTagsShowAll(MpegTags(file))) kinds |= TagLib::MPEG::File::ID3v2;
+  // Nothing is copied from one tag into another: every write reached
+  // them all already, and TagLib's copy of an ID3v1 track number of 0
+  // over a "TRCK" reading as 0 ("0/12") would drop the total.
+  return file.save(kinds, TagLib::File::StripNone,
+                   Id3v2VersionOf(*file.ID3v2Tag(true), file.hasID3v2Tag()),
+                   TagLib::File::DoNotDuplicate);
 }
 
 }  // namespace orvell::formats

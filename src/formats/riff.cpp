@@ -4,8 +4,14 @@
 #include <cstring>
 #include <functional>
 
+#include <taglib/aifffile.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/wavfile.h>
+
 #include "formats/containers.h"
 #include "formats/id3.h"
+#include "formats/tag_form.h"
 
 namespace orvell::formats {
 
@@ -118,6 +124,28 @@ std::vector<Span> ChunkId3v2(ByteSource& content) {
     }
   }
   return tags;
+}
+
+FileTags WavTags(TagLib::File& any) {
+  auto& file = static_cast<TagLib::RIFF::WAV::File&>(any);
+  // TagLib keeps both in memory whatever the file holds.
+  return {{TagKind::Id3v2, file.ID3v2Tag(), file.hasID3v2Tag()},
+          {TagKind::Info, file.InfoTag(), file.hasInfoTag()}};
+}
+
+bool SaveWav(TagLib::File& any) {
+  auto& file = static_cast<TagLib::RIFF::WAV::File&>(any);
+  int kinds = TagLib::RIFF::WAV::File::NoTags;
+  if (file.hasID3v2Tag()) kinds |= TagLib::RIFF::WAV::File::ID3v2;
+  if (file.hasInfoTag()) kinds |= TagLib::RIFF::WAV::File::Info;
+  if (!file.hasID3v2Tag() && !HeldTagsShowAll(WavTags(file))) kinds |= TagLib::RIFF::WAV::File::ID3v2;
+  return file.save(static_cast<TagLib::RIFF::WAV::File::TagTypes>(kinds), TagLib::File::StripNone,
+                   Id3v2VersionOf(*file.ID3v2Tag(), file.hasID3v2Tag()));
+}
+
+bool SaveAiff(TagLib::File& any) {
+  auto& file = static_cast<TagLib::RIFF::AIFF::File&>(any);
+  return file.save(Id3v2VersionOf(*file.tag(), file.hasID3v2Tag()));
 }
 
 }  // namespace orvell::formats

@@ -69,18 +69,6 @@ bool SameRun(OverlayStream& after, const Run& x, const Span* xs, FileSource& bef
   return true;
 }
 
-// Where the byte at position in the file stands in the new content, or -1
-// when it is not there.
-int64_t Moved(const PieceMap& pieces, int64_t position) {
-  for (const auto& [at, piece] : pieces) {
-    if (piece.kind == Piece::Kind::File && position >= piece.source &&
-        position < piece.source + piece.length) {
-      return at + position - piece.source;
-    }
-  }
-  return -1;
-}
-
 }  // namespace
 
 int64_t SharedEnd(const OverlayStream& after, int64_t before_size) {
@@ -110,7 +98,7 @@ bool SameAudio(OverlayStream& after, const Layout& now, FileSource& before, cons
     if (!SameRun(after, x, now.SpansOf(x), before, y, old.SpansOf(y))) return false;
   }
   for (size_t i = 0; i < now.pointers.size(); ++i) {
-    if (now.pointers[i] != Moved(after.Pieces(), old.pointers[i])) return false;
+    if (now.pointers[i] != after.WhereNow(old.pointers[i])) return false;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "save/checked_save.h"
 
+#include <memory>
 #include <typeinfo>
 
 #include <taglib/audioproperties.h>
@@ -10,6 +11,7 @@
 #include "save/audio_compare.h"
 #include "save/commit.h"
 #include "reason/reason.h"
+#include "seam/taglib_seam.h"
 
 namespace orvell::save {
 
@@ -51,7 +53,8 @@ struct ReaderView {
 
   static ReaderView Of(const TagLib::FileRef& ref, const Format& format, GenericFields fields) {
     ReaderView view;
-    if (const TagLib::Tag* tag = ref.tag()) {
+    std::unique_ptr<TagLib::Tag> made;
+    if (const TagLib::Tag* tag = GenericTag(ref, made)) {
       view.has_tag = true;
       const TagLib::Tag* first =
           format.tag_asked_first == nullptr ? nullptr : format.tag_asked_first(*ref.file());
@@ -146,12 +149,25 @@ bool KeepsAudio(const Format& format, OverlayStream& after, FileSource& before, 
   return false;
 }
 
+// Whether TagLib found an audio stream in the file at all. A file with
+// none (an empty ".mp3") would be saved as a tag and nothing else. A
+// stream TagLib measures without reading its sample rate (Opus or FLAC in
+// MP4, on the 1.x line) still has its length.
+bool HasAudioStream(const TagLib::File& file) {
+  const TagLib::AudioProperties* audio = file.audioProperties();
+  return audio != nullptr && (audio->sampleRate() > 0 || audio->lengthInMilliseconds() > 0);
+}
+
 }  // namespace
 
 bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest& request,
                  const Snapshot& held) {
   TagLib::File* file = ref.file();
   if (file == nullptr) return false;
+  if (!HasAudioStream(*file)) {
+    reason::Say("save refused: TagLib finds no audio stream in the file");
+    return false;
+  }
   FileSource& before = stream.Source();
   const Format& format = formats::FormatOf(*file);
   if (format.tags_fit != nullptr && !format.tags_fit(*file)) return false;
@@ -169,7 +185,7 @@ bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest&
   // and the allowance is a save that does not end.
   stream.LimitWrites(before.Size() + allowance);
   const ReaderView expected = ReaderView::Of(ref, format, request.changes.fields);
-  const bool saved = ref.save();
+  const bool saved = formats::SaveInForm(format, *file);
   if (stream.Overflowed() || (saved && stream.Size() - before.Size() > allowance)) {
     reason::Say("save refused: the file would grow by more than 16 MiB beyond four times what "
                 "was written");
@@ -180,6 +196,10 @@ bool SaveChecked(TagLib::FileRef& ref, OverlayStream& stream, const SaveRequest&
     return false;
   }
   if (!stream.Changed()) return true;
+  if (format.mend_save != nullptr && !format.mend_save(stream, before, old)) {
+    reason::SayUnlessSaid("save refused: what TagLib's save leaves wrong could not be mended");
+    return false;
+  }
 
   if (!ReadsBack(stream, *file, format, request, expected, held)) return false;
   if (!KeepsAudio(format, stream, before, old)) return false;

@@ -2,13 +2,15 @@
 //
 // TagLib saves through the library's stream, so nothing reaches the disk
 // while it works. Around that:
-//   1. the file's layout is read (formats/): shapes on which TagLib's save
+//   1. a file in which TagLib finds no audio stream is not saved at all;
+//      the file's layout is read (formats/): shapes on which TagLib's save
 //      is known to damage a file are refused before it runs, as are tags
 //      that do not fit their format; a save that would grow the file far
 //      beyond what the caller asked to write, or never end, is stopped;
-//   2. the new content is opened again through TagLib: it must be the same
-//      kind of file, with the same duration, sample rate and channels, and
-//      read back the tag fields as they were set;
+//   2. TagLib's save runs, and what it is known to leave wrong is mended
+//      (formats/); the new content is opened again through TagLib: it must
+//      be the same kind of file, with the same duration, sample rate and
+//      channels, and read back the tag fields as they were set;
 //   3. its layout is read and its audio compared with the file's
 //      (audio_compare.h): the same bytes, and positions that point into
 //      the audio still pointing at the same bytes.

@@ -2,16 +2,18 @@
 
 #include <cwchar>
 
+#include <taglib/apetag.h>
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
 #include <taglib/taglib.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/tfile.h>
-#if ORVELL_TAGLIB_MAJOR >= 2
-#include <taglib/infotag.h>
-#endif
+#include <taglib/wavfile.h>
+#include <taglib/xiphcomment.h>
 
 // ORVELL_TAGLIB_MAJOR comes from the version pkg-config reports; a mismatch
 // with the header means the build found two different TagLib installs.
@@ -37,7 +39,138 @@ bool FillSharedTables() {
   return true;
 }
 
+#if ORVELL_TAGLIB_MAJOR < 2
+// A WAV file's ID3v2 and RIFF INFO tags as one, as TagLib 2's union of
+// them: each field from the first tag that holds it, written to both.
+class WavTags final : public TagLib::Tag {
+ public:
+  explicit WavTags(TagLib::RIFF::WAV::File& file)
+      : tags_{file.ID3v2Tag(), file.InfoTag()} {}
+
+  TagLib::String title() const override { return First(&TagLib::Tag::title); }
+  TagLib::String artist() const override { return First(&TagLib::Tag::artist); }
+  TagLib::String album() const override { return First(&TagLib::Tag::album); }
+  TagLib::String comment() const override { return First(&TagLib::Tag::comment); }
+  TagLib::String genre() const override { return First(&TagLib::Tag::genre); }
+  unsigned int year() const override { return First(&TagLib::Tag::year); }
+  unsigned int track() const override { return First(&TagLib::Tag::track); }
+  void setTitle(const TagLib::String& s) override { Both(&TagLib::Tag::setTitle, s); }
+  void setArtist(const TagLib::String& s) override { Both(&TagLib::Tag::setArtist, s); }
+  void setAlbum(const TagLib::String& s) override { Both(&TagLib::Tag::setAlbum, s); }
+  void setComment(const TagLib::String& s) override { Both(&TagLib::Tag::setComment, s); }
+  void setGenre(const TagLib::String& s) override { Both(&TagLib::Tag::setGenre, s); }
+  void setYear(unsigned int i) override { Both(&TagLib::Tag::setYear, i); }
+  void setTrack(unsigned int i) override { Both(&TagLib::Tag::setTrack, i); }
+  bool isEmpty() const override {
+    return (tags_[0] == nullptr || tags_[0]->isEmpty()) && (tags_[1] == nullptr || tags_[1]->isEmpty());
+  }
+
+ private:
+  template <typename Value>
+  Value First(Value (TagLib::Tag::*read)() const) const {
+    for (const TagLib::Tag* tag : tags_) {
+      if (tag == nullptr) continue;
+      Value value = (tag->*read)();
+      if (value != Value()) return value;
+    }
+    return Value();
+  }
+  template <typename Param, typename Value>
+  void Both(void (TagLib::Tag::*write)(Param), const Value& value) {
+    for (TagLib::Tag* tag : tags_) {
+      if (tag != nullptr) (tag->*write)(value);
+    }
+  }
+
+  TagLib::Tag* tags_[2];
+};
+
+// The RIFF INFO fields that stand for a property key, as the 2.x line
+// maps them.
+struct InfoKey {
+  const char* id;
+  const char* key;
+};
+constexpr InfoKey kInfoKeys[] = {
+    {"IPRD", "ALBUM"},         {"IENG", "ARRANGER"},    {"IART", "ARTIST"},
+    {"IBSU", "ARTISTWEBPAGE"}, {"IBPM", "BPM"},         {"ICMT", "COMMENT"},
+    {"IMUS", "COMPOSER"},      {"ICOP", "COPYRIGHT"},   {"ICRD", "DATE"},
+    {"PRT1", "DISCSUBTITLE"},  {"ITCH", "ENCODEDBY"},   {"ISFT", "ENCODING"},
+    {"IDIT", "ENCODINGTIME"},  {"IGNR", "GENRE"},       {"ISRC", "ISRC"},
+    {"IPUB", "LABEL"},         {"ILNG", "LANGUAGE"},    {"IWRI", "LYRICIST"},
+    {"IMED", "MEDIA"},         {"ISTR", "PERFORMER"},   {"ICNT", "RELEASECOUNTRY"},
+    {"IEDT", "REMIXER"},       {"INAM", "TITLE"},       {"IPRT", "TRACKNUMBER"},
+};
+
+TagLib::PropertyMap InfoProperties(const TagLib::RIFF::Info::Tag& info) {
+  TagLib::PropertyMap map;
+  const TagLib::RIFF::Info::FieldListMap fields = info.fieldListMap();
+  for (const InfoKey& entry : kInfoKeys) {
+    const auto found = fields.find(TagLib::ByteVector(entry.id));
+    if (found != fields.end()) map[entry.key].append(found->second);
+  }
+  return map;
+}
+
+// As the 2.x line's write: the fields of keys map lacks or holds no value
+// under are removed, and each key's first value stored.
+void SetInfoProperties(TagLib::RIFF::Info::Tag& info, const TagLib::PropertyMap& map) {
+  for (const InfoKey& entry : kInfoKeys) {
+    const auto found = map.find(entry.key);
+    if (found == map.end() || found->second.isEmpty()) {
+      info.removeField(entry.id);
+    } else {
+      info.setFieldText(entry.id, found->second.front());
+    }
+  }
+}
+#endif
+
 }  // namespace
+
+TagLib::Tag* GenericTag(const TagLib::FileRef& ref, std::unique_ptr<TagLib::Tag>& made) {
+#if ORVELL_TAGLIB_MAJOR < 2
+  if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(ref.file())) {
+    made = std::make_unique<WavTags>(*wav);
+    return made.get();
+  }
+#else
+  (void)made;
+#endif
+  return ref.tag();
+}
+
+TagLib::PropertyMap TagProperties(const TagLib::Tag& tag) {
+#if ORVELL_TAGLIB_MAJOR >= 2
+  return tag.properties();
+#else
+  // On the 1.x line properties() is not virtual: each type's own is
+  // called through its type.
+  if (const auto* id3v2 = dynamic_cast<const TagLib::ID3v2::Tag*>(&tag)) return id3v2->properties();
+  if (const auto* ape = dynamic_cast<const TagLib::APE::Tag*>(&tag)) return ape->properties();
+  if (const auto* xiph = dynamic_cast<const TagLib::Ogg::XiphComment*>(&tag)) return xiph->properties();
+  if (const auto* info = dynamic_cast<const TagLib::RIFF::Info::Tag*>(&tag)) return InfoProperties(*info);
+  return tag.properties();
+#endif
+}
+
+void SetTagProperties(TagLib::Tag& tag, const TagLib::PropertyMap& map) {
+#if ORVELL_TAGLIB_MAJOR >= 2
+  tag.setProperties(map);
+#else
+  if (auto* id3v2 = dynamic_cast<TagLib::ID3v2::Tag*>(&tag)) {
+    id3v2->setProperties(map);
+  } else if (auto* ape = dynamic_cast<TagLib::APE::Tag*>(&tag)) {
+    ape->setProperties(map);
+  } else if (auto* xiph = dynamic_cast<TagLib::Ogg::XiphComment*>(&tag)) {
+    xiph->setProperties(map);
+  } else if (auto* info = dynamic_cast<TagLib::RIFF::Info::Tag*>(&tag)) {
+    SetInfoProperties(*info, map);
+  } else {
+    tag.setProperties(map);
+  }
+#endif
+}
 
 bool OpensAsMpegByName(std::string_view extension) {
 #if ORVELL_TAGLIB_MAJOR >= 2
@@ -105,6 +238,12 @@ TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref) {
 #if ORVELL_TAGLIB_MAJOR >= 2
   return ref.properties();
 #else
+  // A WAV file's map comes from its first tag holding anything, as on the
+  // 2.x line, its RIFF INFO tag's with every key that line reads.
+  if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(ref.file())) {
+    if (!wav->ID3v2Tag()->isEmpty()) return wav->ID3v2Tag()->properties();
+    return InfoProperties(*wav->InfoTag());
+  }
   TagLib::PropertyMap map = ref.file()->properties();
   if (const TagLib::MP4::Tag* tag = Mp4TagOf(ref)) AddFreeFormItems(*tag, map);
   return map;
@@ -148,6 +287,11 @@ TagLib::PropertyMap WriteProperties(TagLib::FileRef& ref, const TagLib::Property
 #else
   TagLib::PropertyMap refused = ref.file()->setProperties(map);
   if (TagLib::MP4::Tag* tag = Mp4TagOf(ref)) PutFreeFormItems(*tag, map, refused);
+  // Its RIFF INFO tag then holds the seven keys alone; it takes the others
+  // as on the 2.x line.
+  if (auto* wav = dynamic_cast<TagLib::RIFF::WAV::File*>(ref.file())) {
+    SetInfoProperties(*wav->InfoTag(), map);
+  }
   return refused;
 #endif
 }

@@ -2,9 +2,11 @@
 #ifndef ORVELL_SEAM_TAGLIB_SEAM_H
 #define ORVELL_SEAM_TAGLIB_SEAM_H
 
+#include <memory>
 #include <string_view>
 
 #include <taglib/fileref.h>
+#include <taglib/tag.h>
 #include <taglib/taglib.h>
 #include <taglib/tiostream.h>
 #include <taglib/tpropertymap.h>
@@ -49,13 +51,33 @@ bool OpensAsMpegByName(std::string_view extension);
 // process and thread-safely, so that every call can reach TagLib after it.
 void BuildSharedTables();
 
-// The file's property map. A file whose tag() is null has no properties:
-// TagLib's default property access would dereference that null tag.
+// The file's generic tag, as the 2.x line gives it: the union of its tags
+// that reads each field from the first tag holding it and writes every
+// tag. On the 1.x line a WAV file's tag() is its ID3v2 tag alone, so text
+// held only in its RIFF INFO chunk would read as empty; for it such a
+// union is made, kept in made (which must not outlive ref's file). Null
+// when the file has no tag.
+TagLib::Tag* GenericTag(const TagLib::FileRef& ref, std::unique_ptr<TagLib::Tag>& made);
+
+// The properties of one of a file's tags, and a write of them, as the 2.x
+// line gives them. On the 1.x line an ID3v1 tag and a RIFF INFO tag have
+// only the seven keys every tag has ("TITLE", "ARTIST", "ALBUM",
+// "COMMENT", "GENRE", "DATE", "TRACKNUMBER"); RIFF INFO then takes its
+// other keys ("COMPOSER" in IMUS, ...) from the table of the 2.x line, and
+// keeps "TRACKNUMBER" and "DATE" as text.
+TagLib::PropertyMap TagProperties(const TagLib::Tag& tag);
+void SetTagProperties(TagLib::Tag& tag, const TagLib::PropertyMap& map);
+
+// The file's property map: a WAV file's from its first tag holding
+// anything, RIFF INFO read as above. A file whose tag() is null has no
+// properties: TagLib's default property access would dereference that null
+// tag.
 TagLib::PropertyMap ReadProperties(const TagLib::FileRef& ref);
 
-// Hands map to the file, and returns the properties it refused. A file
-// whose tag() is null is left alone, for the same reason as above; its
-// save still runs and decides the caller's result.
+// Hands map to the file, and returns the properties it refused: a WAV
+// file's RIFF INFO tag takes it as above. A file whose tag() is null is
+// left alone, for the same reason as above; its save still runs and decides
+// the caller's result.
 TagLib::PropertyMap WriteProperties(TagLib::FileRef& ref, const TagLib::PropertyMap& map);
 
 // Whether text holds a separator with which this TagLib line's generic

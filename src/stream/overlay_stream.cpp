@@ -115,6 +115,24 @@ void OverlayStream::writeBlock(const TagLib::ByteVector& data) {
   position_ += length;
 }
 
+bool OverlayStream::WriteAt(int64_t position, const std::string& bytes) {
+  if (position < 0 || position > size_ || !Accepts(bytes.size())) return false;
+  const TagLib::ByteVector data(bytes.data(), static_cast<unsigned int>(bytes.size()));
+  const int64_t length = static_cast<int64_t>(bytes.size());
+  Splice(position, std::min(length, size_ - position), AppendWritten(data));
+  return true;
+}
+
+int64_t OverlayStream::WhereNow(int64_t position) const {
+  for (const auto& [at, piece] : pieces_) {
+    if (piece.kind == Piece::Kind::File && position >= piece.source &&
+        position < piece.source + piece.length) {
+      return at + position - piece.source;
+    }
+  }
+  return -1;
+}
+
 void OverlayStream::insert(const TagLib::ByteVector& data, StreamStart start,
                            StreamLength replace) {
   if (static_cast<int64_t>(start) < 0 || !Accepts(data.size())) return;

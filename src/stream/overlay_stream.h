@@ -63,6 +63,13 @@ class OverlayStream final : public TagLib::IOStream, public ByteSource {
   bool Changed() const { return changed_; }
 
   const PieceMap& Pieces() const { return pieces_; }
+  // Where the byte at position in the file stands in the content now, or
+  // -1 when the content no longer holds it.
+  int64_t WhereNow(int64_t position) const;
+  // Writes bytes over the content at position, as TagLib's writes are
+  // taken: after a save, to mend what it left wrong. False when the write
+  // was not taken (a read-only stream, or past the limit).
+  bool WriteAt(int64_t position, const std::string& bytes);
   // The bytes of a Written piece.
   const char* WrittenBytes(const Piece& piece) const { return written_->data() + piece.source; }
   FileSource& Source() const { return source_; }

@@ -88,6 +88,14 @@ GenericFields AbsentFrom(const TagLib::PropertyMap& map, GenericFields fields) {
   return absent;
 }
 
+std::vector<const char*> PropertyKeysOf(GenericFields fields) {
+  std::vector<const char*> keys;
+  for (size_t i = 0; i < kTagTextCount + 2; ++i) {
+    if (Has(fields, 1u << i)) keys.push_back(kFieldKeys[i]);
+  }
+  return keys;
+}
+
 GenericSnapshot::GenericSnapshot(const TagLib::Tag& tag, GenericFields fields) : fields_(fields) {
   for (size_t i = 0; i < kTagTextCount; ++i) {
     const TagText field = static_cast<TagText>(i);

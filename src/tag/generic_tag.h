@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstddef>
+#include <vector>
 
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
@@ -57,6 +58,9 @@ class SeveralValues {
 // The fields among fields whose property key ("TITLE", "ARTIST", "ALBUM",
 // "GENRE", "COMMENT", "DATE", "TRACKNUMBER") map holds no value under.
 GenericFields AbsentFrom(const TagLib::PropertyMap& map, GenericFields fields);
+
+// The property keys of the fields among fields, in that order.
+std::vector<const char*> PropertyKeysOf(GenericFields fields);
 
 // What the generic tag showed of some fields before a property map goes
 // back to the file. TagLib builds a file's map from one of its tags, and

@@ -4,10 +4,11 @@
 # the tests use; running this needs ffmpeg (apt-get install ffmpeg) and is
 # never part of a build or of CI.
 #
-# Every fixture is one second of silence (the WAV length fixtures aside),
+# Every fixture is one second of silence (the length fixtures aside),
 # small enough to keep in the repository. Tags are left out on purpose:
 # the tests put whatever state they need in place with TagLib on a copy.
-# The MP3 alone carries an ID3v2 tag, holding the title "Silence".
+# The MP3 alone carries an ID3v2 tag, holding the title "Silence", and
+# tagged.wav the fields ffmpeg writes into a WAV file's RIFF INFO chunk.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -34,8 +35,16 @@ ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k silence.m4a
 ff "$(silence 22050 stereo)" -t 1 -c:a aac -b:a 24k -movflags +faststart faststart.m4a
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 silence.wav
 ff "$(silence 8000 mono)" -t 1 -c:a pcm_s8 silence.aiff
+ff "$(silence 8000 mono)" -t 1 -c:a pcm_u8 -metadata title=Title -metadata artist=Artist \
+   -metadata album=Album -metadata genre=Jazz -metadata comment=Comment -metadata date=1999 \
+   -metadata track=5 tagged.wav
 ff "$(silence 44100 stereo)" -t 1 -c:a wavpack silence.wv
 ff "$(silence 22050 mono)" -t 1 -c:a wmav2 -b:a 32k silence.wma
+# A quarter of a second: audio all the same, whose length rounds to 0 s.
+ff "$(silence 22050 mono)" -t 0.25 -c:a libmp3lame -b:a 32k short.mp3
+# Opus in MP4, whose length TagLib measures but whose sample rate it does
+# not read (it reads AAC's and ALAC's only).
+ff "$(silence 48000 stereo)" -t 1 -c:a libopus -b:a 16k opus.mp4
 # FLAC in Ogg; its comment block is the last metadata block, the shape
 # TagLib before 2.2 cannot save.
 ff "$(silence 8000 mono)" -t 1 -c:a flac -f ogg silence.oga
@@ -43,6 +52,10 @@ ff "$(silence 8000 mono)" -t 1 -c:a flac -f ogg silence.oga
 # behind an empty movie box, and a random-access index (mfra) at the end.
 ff "$(silence 22050 stereo)" -t 2 -c:a aac -b:a 24k \
    -movflags frag_keyframe+empty_moov -frag_duration 500000 fragmented.mp4
+# The same with each fragment's data placed from the start of its moof box
+# (default_base_moof): only the random-access index holds positions.
+ff "$(silence 22050 stereo)" -t 2 -c:a aac -b:a 24k \
+   -movflags frag_keyframe+empty_moov+default_base_moof -frag_duration 500000 fragmented_moof.mp4
 # FLAC in Matroska: TagLib finds "fLaC" in its first kilobyte and takes it
 # for a FLAC file, whose save would break the Matroska structure.
 ff "$(silence 8000 mono)" -t 1 -c:a flac -f matroska flac.mka

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 
 namespace orvell_test {
@@ -417,9 +418,29 @@ AudioParts Mp4(const std::string& b) {
     }
   }
   int fragment = 0;
+  std::set<uint64_t> fragments;
   for (auto it = top.lower_bound("moof"); it != top.upper_bound("moof"); ++it) {
     FragmentSamples(b, it->second, "fragment " + std::to_string(++fragment), track_sizes, parts,
                     reader);
+    fragments.insert(it->second.start);
+  }
+  // A player seeks through the random-access index: each entry names the
+  // moof box to start from.
+  if (top.count("mfra") != 0) {
+    const BoxMap mfra = Inside(b, Only(top, "mfra"));
+    for (auto it = mfra.lower_bound("tfra"); it != mfra.upper_bound("tfra"); ++it) {
+      const size_t tfra = it->second.payload;
+      const size_t wide = static_cast<uint8_t>(b.at(tfra)) == 1 ? 8 : 4;
+      const uint32_t sizes = Be32(b, tfra + 8);
+      const size_t numbers = 3 + ((sizes >> 4) & 3) + ((sizes >> 2) & 3) + (sizes & 3);
+      const uint32_t count = Be32(b, tfra + 12);
+      if (16 + uint64_t(count) * (2 * wide + numbers) > it->second.length) Broken("a tfra too short");
+      for (uint32_t i = 0; i < count; ++i) {
+        const size_t at = tfra + 16 + i * (2 * wide + numbers) + wide;
+        const uint64_t moof = wide == 8 ? Be64(b, at) : Be32(b, at);
+        if (fragments.count(moof) == 0) Broken("a random-access entry names no moof box");
+      }
+    }
   }
   return parts;
 }

@@ -23,7 +23,9 @@
 //         the samples of every track fragment of every moof, read where
 //         its header, its runs and the track's defaults say they lie.
 //         Offsets that were not moved with the data show up as changed
-//         samples; samples must lie outside the moov and moof boxes.
+//         samples; samples must lie outside the moov and moof boxes, and
+//         every entry of the random-access index (tfra) must name a moof
+//         box.
 //   wav, aiff
 //         the format chunk ("fmt " or COMM) and the sample data chunk
 //         ("data" or SSND); the RIFF or FORM size must match the file.

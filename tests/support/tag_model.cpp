@@ -131,10 +131,6 @@ WriteOp WriteBlock(const std::string& name, const WriteRecords& records) {
           [records](TagModel& model) { ApplyRecords(records, model); }};
 }
 
-void ApplySaveEffects(const std::string& extension, TagModel& model) {
-  if (extension == "mp3" && model.Number(ob::kTrack) == 0) model.Number(ob::kTrackTotal) = 0;
-}
-
 WriteRecords SetAllRecords(const TagModel& model) {
   WriteRecords records;
   for (size_t i = 0; i < ob::kWriteRecords; ++i) {

@@ -55,14 +55,6 @@ WriteOp SetArtistSync(const std::string& text, int32_t flag);
 // OV_WriteTags with the given records (keep, set or clear per field).
 WriteOp WriteBlock(const std::string& name, const orvell_blocks::WriteRecords& records);
 
-// What TagLib's own save does to the model of a file with the given
-// extension, beyond what was written. Every MP3 save (on both TagLib lines)
-// first fills the empty fields of the ID3v2 tag from the ID3v1 tag, and an
-// ID3v1 track number of 0 then removes a TRCK frame whose number reads as
-// 0: a track total without a track number ("0/12") never survives a save
-// of an MP3, whichever field the save was for.
-void ApplySaveEffects(const std::string& extension, TagModel& model);
-
 // Records that set every writable field to the values of model.
 orvell_blocks::WriteRecords SetAllRecords(const TagModel& model);
 

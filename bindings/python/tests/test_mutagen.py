@@ -8,9 +8,10 @@ from the raw COMM frame (empty description) and the raw "\\xa9wrt" atom.
 
 Files shaped as common tools leave them (an MP3 whose fields are only in
 its ID3v1 tag or only in an APE tag, an ID3v2 tag holding nothing but the
-encoder frame beside a full ID3v1 tag, a WAV file tagged only in RIFF INFO,
-totals under keys of their own) are made here from the fixtures, with
-mutagen where it writes the format.
+encoder frame beside a full ID3v1 tag, an ID3v2.3 tag, ID3v2 and ID3v1 tags
+together, a WAV file tagged only in RIFF INFO, totals under keys of their
+own) are made here from the fixtures, with mutagen where it writes the
+format; the WAV file ffmpeg tags in RIFF INFO is a fixture.
 
 Where the two disagree, the tests at the end assert what each side does,
 with the reason.
@@ -21,12 +22,13 @@ import dataclasses
 import struct
 import unittest
 from pathlib import Path
-from typing import Callable, Dict, List
+from typing import Callable, Dict, List, Set
 
 import mutagen
+import mutagen.wave
 from mutagen.easyid3 import EasyID3
 from mutagen.easymp4 import EasyMP4
-from mutagen.apev2 import APEv2
+from mutagen.apev2 import APENoHeaderError, APEv2
 from mutagen.id3 import COMM, ID3, TALB, TCON, TDRC, TIT2, TPE1, TRCK, TSSE, ID3NoHeaderError
 from mutagen.mp4 import MP4
 
@@ -170,8 +172,6 @@ class AgreementTest(FixtureCase):
                     tags = orvell.read(path)
                     self.assertEqual((tags.track, tags.track_total, tags.disc, tags.disc_total),
                                      numbers)
-                    if extension == "mp3" and numbers[0] == 0:
-                        continue  # see test_mp3_track_pair_without_a_number_is_lost
                     path = self.fresh(extension)
                     track, track_total, disc, disc_total = numbers
                     orvell.write(path, track=track, track_total=track_total, disc=disc,
@@ -276,9 +276,30 @@ def mp3_with_ape_only(case: FixtureCase) -> Path:
     mutagen.id3.delete(path)
     ape = APEv2()
     ape.update({"Title": "Title", "Artist": "Artist", "Album": "Album", "Genre": "Jazz",
-                "Comment": "Comment", "Year": "1999", "Track": "5"})
+                "Comment": "Comment", "Year": "1999", "Track": "5", "Composer": "Composer"})
     ape.save(path)
     return path
+
+
+def mp3_with_id3v2_3(case: FixtureCase) -> Path:
+    """The fields in an ID3v2.3 tag, as many taggers write it."""
+    path = case.fresh("mp3")
+    mutagen.id3.delete(path)
+    _shaped_id3().save(path, v2_version=3, v1=0)
+    return path
+
+
+def mp3_with_id3v2_and_id3v1(case: FixtureCase) -> Path:
+    """The fields in an ID3v2.4 tag and again in an ID3v1 tag."""
+    path = case.fresh("mp3")
+    mutagen.id3.delete(path)
+    _shaped_id3().save(path, v1=2)
+    return path
+
+
+def wav_tagged_by_ffmpeg(case: FixtureCase) -> Path:
+    """ffmpeg's WAV: the fields in a RIFF INFO chunk before the samples."""
+    return case.copy("tagged.wav")
 
 
 INFO_KEYS = {"INAM": "title", "IART": "artist", "IPRD": "album", "IGNR": "genre",
@@ -336,27 +357,70 @@ def info_view(path: Path) -> View:
     return view
 
 
+def tag_kinds(path: Path) -> Set[str]:
+    """The kinds of tag the file holds, as mutagen finds them: "ID3v2.3"
+    or "ID3v2.4", "ID3v1" (the 128 bytes that end the file), "APE", and
+    "INFO" for a RIFF INFO chunk."""
+    if path.suffix == ".wav":
+        id3 = mutagen.wave.WAVE(path).tags
+        kinds = {"ID3v2.%d" % id3.version[1]} if id3 is not None else set()
+        return kinds | ({"INFO"} if info_view(path) else set())
+    kinds = set()
+    try:
+        kinds.add("ID3v2.%d" % ID3(path, load_v1=False).version[1])
+    except ID3NoHeaderError:
+        pass
+    if path.read_bytes()[-128:-125] == b"TAG":
+        kinds.add("ID3v1")
+    try:
+        APEv2(path)
+        kinds.add("APE")
+    except APENoHeaderError:
+        pass
+    return kinds
+
+
+# Each shape, the view of it another reader has, and the fields it holds
+# beyond SHAPED.
 SHAPES: Dict[str, tuple] = {
-    "mp3 with ID3v1 only": (mp3_with_id3v1_only, id3_view),
-    "mp3 with an encoder frame and ID3v1": (mp3_with_encoder_frame_and_id3v1, id3_view),
-    "mp3 with APE only": (mp3_with_ape_only, ape_view),
-    "wav with RIFF INFO only": (wav_with_riff_info_only, info_view),
+    "mp3 with ID3v1 only": (mp3_with_id3v1_only, id3_view, {}),
+    "mp3 with an encoder frame and ID3v1": (mp3_with_encoder_frame_and_id3v1, id3_view, {}),
+    "mp3 with APE only": (mp3_with_ape_only, ape_view, dict(composer="Composer")),
+    "mp3 with an ID3v2.3 tag": (mp3_with_id3v2_3, id3_view, {}),
+    "mp3 with ID3v2 and ID3v1 tags": (mp3_with_id3v2_and_id3v1, id3_view, {}),
+    "wav with RIFF INFO only": (wav_with_riff_info_only, info_view, {}),
+    "wav tagged by ffmpeg": (wav_tagged_by_ffmpeg, info_view, {}),
 }
 
-# A write, what it sets, and the keys of the independent views it changes.
+# The kinds of tag that can hold what a write sets: an ID3v1 tag the
+# generic fields (of 30 bytes and less), RIFF INFO also a composer and a
+# track total. A clear fits every kind.
+EVERY_KIND = {"ID3v2", "APE", "INFO", "ID3v1"}
+NOT_ID3V1 = {"ID3v2", "APE", "INFO"}
+
+# A write, what it sets, the keys of the independent views it changes, and
+# the kinds of tag that hold what it sets.
 WRITES: List[tuple] = [
     ("set_artist_sync", lambda p: orvell.set_artist_sync(p, "New"),
-     dict(artist="New", album_artist="New"), {"artist", "albumartist", "album artist"}),
+     dict(artist="New", album_artist="New"), {"artist", "albumartist", "album artist"},
+     {"ID3v2", "APE"}),
     ("set_composer", lambda p: orvell.set_composer(p, "New"), dict(composer="New"),
-     {"composer"}),
+     {"composer"}, NOT_ID3V1),
     ("set_track_total", lambda p: orvell.set_track_total(p, 12), dict(track_total=12),
-     {"tracknumber"}),
-    ("set_disc", lambda p: orvell.set_disc(p, 2), dict(disc=2), {"discnumber"}),
+     {"tracknumber", "track"}, NOT_ID3V1),
+    ("set_disc", lambda p: orvell.set_disc(p, 2), dict(disc=2), {"discnumber"}, {"ID3v2", "APE"}),
     ("write composer", lambda p: orvell.write(p, composer="New"), dict(composer="New"),
-     {"composer"}),
+     {"composer"}, NOT_ID3V1),
     ("write artist and album artist",
      lambda p: orvell.write(p, artist="New", album_artist="New"),
-     dict(artist="New", album_artist="New"), {"artist", "albumartist", "album artist"}),
+     dict(artist="New", album_artist="New"), {"artist", "albumartist", "album artist"},
+     {"ID3v2", "APE"}),
+    ("set_title", lambda p: orvell.set_title(p, "New"), dict(title="New"), {"title"},
+     EVERY_KIND),
+    ("clear composer", lambda p: orvell.set_composer(p, ""), dict(composer=""), {"composer"},
+     EVERY_KIND),
+    ("clear track", lambda p: orvell.set_track(p, 0), dict(track=0), {"tracknumber", "track"},
+     EVERY_KIND),
 ]
 
 
@@ -366,21 +430,27 @@ class KeptFieldsTest(FixtureCase):
         # writes it back into the others, emptying there what the map
         # lacked. Every field a reader saw before a write reads the same
         # after it, to the library and to mutagen (or, for RIFF INFO, a
-        # plain reading of the chunk), on both TagLib lines.
-        for shape, (make, view) in SHAPES.items():
-            for name, call, written, changed_keys in WRITES:
+        # plain reading of the chunk), on both TagLib lines; the fields it
+        # wrote or cleared read so from every tag. The file keeps the
+        # kinds of tag it had, an ID3v2 tag its version, and gains an
+        # ID3v2.4 tag only where none it had can hold what was written.
+        for shape, (make, view, extra) in SHAPES.items():
+            for name, call, written, changed_keys, holders in WRITES:
                 with self.subTest(shape=shape, write=name):
                     path = make(self)
                     seen = view(path)
+                    kinds = tag_kinds(path)
+                    fields = lambda tags: {f: getattr(tags, f) for f in orvell.WRITABLE_FIELDS}
+                    shaped = dataclasses.replace(orvell.Tags(), **{**SHAPED, **extra})
+                    self.assertEqual(fields(orvell.read(path)), fields(shaped))
                     call(path)
-                    expected = dataclasses.replace(orvell.Tags(), **{**SHAPED, **written})
-                    tags = orvell.read(path)
-                    self.assertEqual(
-                        {field: getattr(tags, field) for field in orvell.WRITABLE_FIELDS},
-                        {field: getattr(expected, field) for field in orvell.WRITABLE_FIELDS})
+                    expected = dataclasses.replace(shaped, **written)
+                    self.assertEqual(fields(orvell.read(path)), fields(expected))
                     after = view(path)
                     self.assertEqual({key: after.get(key) for key in seen if key not in changed_keys},
                                      {key: seen[key] for key in seen if key not in changed_keys})
+                    held = any(kind.split(".")[0] in holders for kind in kinds)
+                    self.assertEqual(tag_kinds(path), kinds if held else kinds | {"ID3v2.4"})
 
 
 class DisagreementTest(FixtureCase):
@@ -407,34 +477,46 @@ class DisagreementTest(FixtureCase):
                                  ("One / Two", comment))
                 self.assertEqual((tags.album_artist, tags.composer), ("One", "One"))
 
-    def test_mp3_track_pair_without_a_number_is_lost(self) -> None:
-        # TagLib saves an MP3 with an ID3v1 tag beside the ID3v2 tag and
-        # first copies into each the generic fields the other lacks. A TRCK
-        # of "0/9" counts as track 0, "lacking", so the ID3v1 track (0)
-        # is copied over it and the frame goes, total included. The save
-        # still succeeds: for MP3 a total needs a track number.
-        path = self.fresh("mp3")
-        orvell.write(path, track=0, track_total=9)
-        self.assertIsNone(mutagen_read(path).get("tracknumber"))
-        self.assertEqual((orvell.read(path).track, orvell.read(path).track_total), (0, 0))
-        orvell.write(path, track=3, track_total=9)
-        self.assertEqual(mutagen_read(path).get("tracknumber"), ["3/9"])
+    def test_mp3_track_pair_without_a_number_is_kept(self) -> None:
+        # TagLib's own MP3 save copies into each tag the generic fields the
+        # other lacks, and a TRCK of "0/9" counts as track 0, "lacking":
+        # the ID3v1 track (0) would be copied over it and the frame go,
+        # total included. Nothing is copied between the tags of an MP3, so
+        # the pair stays, with an ID3v1 tag beside it or without.
+        for with_id3v1 in (False, True):
+            with self.subTest(with_id3v1=with_id3v1):
+                path = self.fresh("mp3")
+                if with_id3v1:
+                    ID3(path).save(path, v1=2)
+                orvell.write(path, track=0, track_total=9)
+                self.assertEqual(mutagen_read(path).get("tracknumber"), ["0/9"])
+                self.assertEqual((orvell.read(path).track, orvell.read(path).track_total), (0, 9))
 
-    def test_an_mp3_save_also_writes_an_id3v1_tag_that_mutagen_reports(self) -> None:
-        # TagLib saves an MP3 with its ID3v2 tag copied into an ID3v1 tag at
-        # the end of the file. mutagen reads ID3v1 too and adds its values
-        # where the ID3v2 tag lacks the frame; the ID3v1 comment has its own
+    def test_an_mp3_save_writes_an_id3v1_tag_only_where_the_file_has_one(self) -> None:
+        # TagLib's own MP3 save would add an ID3v1 tag at the end of every
+        # file. A file without one gets none; one with an ID3v1 tag keeps
+        # it up to date. mutagen reads ID3v1 too and adds its values where
+        # the ID3v2 tag lacks the frame; the ID3v1 comment has its own
         # frame identity, so mutagen lists two comments: the ID3v2 one
         # (language "XXX", TagLib's unknown language, empty description)
         # and "ID3v1 Comment". Both hold the value.
         path = self.fresh("mp3")
         orvell.write(path, title="Title", comment="Comment")
-        self.assertEqual(path.read_bytes()[-128:-125], b"TAG")
+        self.assertNotEqual(path.read_bytes()[-128:-125], b"TAG")
         comments = {(frame.desc, frame.lang): list(frame.text)
                     for frame in ID3(path).getall("COMM")}
-        self.assertEqual(comments, {("", "XXX"): ["Comment"],
-                                    ("ID3v1 Comment", "eng"): ["Comment"]})
+        self.assertEqual(comments, {("", "XXX"): ["Comment"]})
         self.assertEqual(mutagen_read(path)["title"], ["Title"])
+
+        ID3(path).save(path, v1=2)
+        orvell.write(path, title="Later", comment="Later comment")
+        id3v1 = path.read_bytes()[-128:]
+        self.assertEqual(id3v1[:3], b"TAG")
+        self.assertEqual(id3v1[3:33].rstrip(b"\0"), b"Later")
+        comments = {(frame.desc, frame.lang): list(frame.text)
+                    for frame in ID3(path).getall("COMM")}
+        self.assertEqual(comments, {("", "XXX"): ["Later comment"],
+                                    ("ID3v1 Comment", "eng"): ["Later comment"]})
 
     def test_id3v2_years_past_four_digits_are_cut_by_the_binding(self) -> None:
         # An ID3v2 timestamp starts with a four-digit year and TagLib reads
