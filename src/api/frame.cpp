@@ -46,20 +46,40 @@ std::unique_ptr<PictureStore> OpenFile::Pictures(bool create) const {
   return ref_.file() == nullptr ? nullptr : PicturesOf(*ref_.file(), create);
 }
 
-TagLib::PropertyMap OpenFile::Properties() const { return ReadProperties(ref_); }
+TagLib::PropertyMap OpenFile::Properties() const {
+  if (before_.taken && !map_written_) return before_.properties;
+  return ReadProperties(ref_);
+}
 
 bool OpenFile::ShowsFirstValueOnly() const { return orvell::ShowsFirstValueOnly(ref_); }
 
 TagLib::PropertyMap OpenFile::SetProperties(const TagLib::PropertyMap& map, GenericFields written) {
   TagLib::Tag* tag = Tag();
-  if (tag == nullptr) return WriteProperties(ref_, map);
+  if (tag == nullptr) {
+    map_written_ = true;
+    return WriteProperties(ref_, map);
+  }
   // Where the file keeps several tags, each that holds anything takes the
   // change alone (tag/every_tag.h), after TagLib's write of the map.
   const formats::Format& format = formats::FormatOf(*ref_.file());
-  const formats::FileTags tags =
+  formats::FileTags tags =
       format.tags_of != nullptr ? format.tags_of(*ref_.file()) : formats::FileTags();
-  std::vector<TagLib::PropertyMap> held(tags.size());
   std::vector<bool> holds(tags.size(), false);
+  size_t holding = 0;
+  for (size_t i = 0; i < tags.size(); ++i) {
+    holds[i] = !tags[i].tag->isEmpty();
+    holding += holds[i] ? 1 : 0;
+  }
+  // TagLib's write of the map reaches the first tag whole, and the map is
+  // read from the first tag holding anything: where that is the first tag,
+  // TagLib's write is already the change made in it, and the others alone
+  // take it here.
+  if (!tags.empty() && holds[0]) {
+    holds[0] = false;
+    --holding;
+  }
+  if (holding == 0) tags.clear();
+  std::vector<TagLib::PropertyMap> held(tags.size());
   TagLib::PropertyMap changes;
   if (!tags.empty()) {
     changes = ChangesBetween(Properties(), map);
@@ -68,12 +88,12 @@ TagLib::PropertyMap OpenFile::SetProperties(const TagLib::PropertyMap& map, Gene
     // goes from every tag when the write leaves none.
     for (const char* key : PropertyKeysOf(written)) changes.replace(Key(key), Lookup(map, key));
     for (size_t i = 0; i < tags.size(); ++i) {
-      holds[i] = !tags[i].tag->isEmpty();
       if (holds[i]) held[i] = TagProperties(*tags[i].tag);
     }
   }
   const GenericFields at_risk = AbsentFrom(map, kAllGenericFields & ~written);
   const GenericSnapshot before(*tag, at_risk);
+  map_written_ = true;
   TagLib::PropertyMap refused = WriteProperties(ref_, map);
   for (size_t i = 0; i < tags.size(); ++i) {
     if (holds[i]) WriteChanges(*tags[i].tag, held[i], changes);

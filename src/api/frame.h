@@ -86,6 +86,9 @@ class OpenFile {
   // The generic tag: every tag of the file as one (seam/taglib_seam.h).
   TagLib::Tag* Tag() const { return tag_; }
   TagLib::AudioProperties* Audio() const { return ref_.audioProperties(); }
+  // The file's property map. Until the call hands a map to the file, the
+  // one read at the open of a file to be saved: a call that changes the
+  // file through Tag() reads the map before it does.
   TagLib::PropertyMap Properties() const;
   // Whether the generic tag shows only the first of several values, so
   // that a single text may stand for more.
@@ -119,6 +122,7 @@ class OpenFile {
   // changes anything.
   save::Snapshot before_;
   GenericFields restored_ = kNoGenericField;
+  bool map_written_ = false;
 };
 
 // The family's code for a file that did not open; why, where nothing

@@ -73,18 +73,27 @@ bool SameBut(const Snapshot& before, const Snapshot& after, const Changes& chang
     difference = "its pictures";
     return false;
   }
-  // Every key either holds, in either map, the same values or none.
-  for (const TagLib::PropertyMap* map : {&before.properties, &after.properties}) {
-    for (const auto& [key, values] : *map) {
-      const std::string name = key.to8Bit(true);
-      if (Changed(name, changes)) continue;
-      const std::vector<TagLib::String> was = ValuesOf(before.properties, key);
-      const std::vector<TagLib::String> now = ValuesOf(after.properties, key);
-      if (!(was == now)) {
-        difference = "its " + name;
-        return false;
-      }
+  // Every key either holds, in either map, the same values or none. Most
+  // hold the very same list in both; only the others are looked at
+  // closely.
+  const TagLib::SimplePropertyMap& was_map = before.properties;
+  const TagLib::SimplePropertyMap& now_map = after.properties;
+  const auto differs = [&](const TagLib::String& key) {
+    const std::string name = key.to8Bit(true);
+    if (Changed(name, changes) ||
+        ValuesOf(before.properties, key) == ValuesOf(after.properties, key)) {
+      return false;
     }
+    difference = "its " + name;
+    return true;
+  };
+  for (const auto& [key, values] : was_map) {
+    const auto now = now_map.find(key);
+    if (now != now_map.end() && now->second == values) continue;
+    if (differs(key)) return false;
+  }
+  for (const auto& [key, values] : now_map) {
+    if (was_map.find(key) == was_map.end() && differs(key)) return false;
   }
   return true;
 }

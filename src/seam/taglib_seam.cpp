@@ -1,6 +1,7 @@
 #include "seam/taglib_seam.h"
 
 #include <cwchar>
+#include <vector>
 
 #include <taglib/apetag.h>
 #include <taglib/asffile.h>
@@ -102,23 +103,42 @@ constexpr InfoKey kInfoKeys[] = {
     {"IEDT", "REMIXER"},       {"INAM", "TITLE"},       {"IPRT", "TRACKNUMBER"},
 };
 
+// kInfoKeys as TagLib's own types, made once: a write or read of INFO
+// looks up every one of them.
+struct InfoField {
+  TagLib::ByteVector id;
+  TagLib::String key;
+};
+const std::vector<InfoField>& InfoFields() {
+  static const std::vector<InfoField> fields = [] {
+    std::vector<InfoField> made;
+    for (const InfoKey& entry : kInfoKeys) made.push_back({TagLib::ByteVector(entry.id), entry.key});
+    return made;
+  }();
+  return fields;
+}
+
 TagLib::PropertyMap InfoProperties(const TagLib::RIFF::Info::Tag& info) {
   TagLib::PropertyMap map;
   const TagLib::RIFF::Info::FieldListMap fields = info.fieldListMap();
-  for (const InfoKey& entry : kInfoKeys) {
-    const auto found = fields.find(TagLib::ByteVector(entry.id));
+  if (fields.isEmpty()) return map;
+  for (const InfoField& entry : InfoFields()) {
+    const auto found = fields.find(entry.id);
     if (found != fields.end()) map[entry.key].append(found->second);
   }
   return map;
 }
 
 // As the 2.x line's write: the fields of keys map lacks or holds no value
-// under are removed, and each key's first value stored.
+// under are removed, and each key's first value stored. The map's keys are
+// upper case, as the table's are.
 void SetInfoProperties(TagLib::RIFF::Info::Tag& info, const TagLib::PropertyMap& map) {
-  for (const InfoKey& entry : kInfoKeys) {
-    const auto found = map.find(entry.key);
-    if (found == map.end() || found->second.isEmpty()) {
-      info.removeField(entry.id);
+  const TagLib::SimplePropertyMap& plain = map;
+  const TagLib::RIFF::Info::FieldListMap fields = info.fieldListMap();
+  for (const InfoField& entry : InfoFields()) {
+    const auto found = plain.find(entry.key);
+    if (found == plain.end() || found->second.isEmpty()) {
+      if (fields.contains(entry.id)) info.removeField(entry.id);
     } else {
       info.setFieldText(entry.id, found->second.front());
     }

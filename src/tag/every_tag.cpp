@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include <taglib/id3v1tag.h>
+
 #include "seam/taglib_seam.h"
 #include "tag/number_pair.h"
 #include "tag/properties.h"
@@ -29,6 +31,30 @@ unsigned int LeadingNumber(const TagLib::PropertyMap& map, const char* key) {
   return number > 0 ? static_cast<unsigned int>(number) : 0;
 }
 
+// An ID3v1 tag holds the seven fields every tag has and nothing else: the
+// change is made field by field, as its write of the whole map would
+// make it, without that map.
+void WriteChangedFields(TagLib::ID3v1::Tag& tag, const TagLib::PropertyMap& changes) {
+  for (const auto& [key, values] : changes) {
+    const TagLib::String text = values.toString();
+    if (key == "TITLE") {
+      tag.setTitle(text);
+    } else if (key == "ARTIST") {
+      tag.setArtist(text);
+    } else if (key == "ALBUM") {
+      tag.setAlbum(text);
+    } else if (key == "COMMENT") {
+      tag.setComment(text);
+    } else if (key == "GENRE") {
+      tag.setGenre(text);
+    } else if (key == "DATE") {
+      tag.setYear(LeadingNumber(changes, "DATE"));
+    } else if (key == "TRACKNUMBER") {
+      tag.setTrack(LeadingNumber(changes, "TRACKNUMBER"));
+    }
+  }
+}
+
 }  // namespace
 
 TagLib::PropertyMap ChangesBetween(const TagLib::PropertyMap& before, const TagLib::PropertyMap& after) {
@@ -46,6 +72,10 @@ TagLib::PropertyMap ChangesBetween(const TagLib::PropertyMap& before, const TagL
 }
 
 void WriteChanges(TagLib::Tag& tag, const TagLib::PropertyMap& held, const TagLib::PropertyMap& changes) {
+  if (auto* id3v1 = dynamic_cast<TagLib::ID3v1::Tag*>(&tag)) {
+    WriteChangedFields(*id3v1, changes);
+    return;
+  }
   TagLib::PropertyMap map = held;
   for (const auto& [key, values] : changes) {
     if (values.isEmpty()) {

@@ -211,16 +211,22 @@ class ApePictures final : public PictureStore {
  public:
   explicit ApePictures(TagLib::APE::Tag& tag) : tag_(tag) {}
   std::vector<Picture> List() const override {
+    // One pass over the tag's items, which are few, for the keys of
+    // pictures, instead of a lookup per picture type.
+    static const std::vector<TagLib::String> kUpperKeys = [] {
+      std::vector<TagLib::String> keys;
+      for (int type = 0; type <= kLastPictureType; ++type) keys.push_back(Key(type).upper());
+      return keys;
+    }();
     std::vector<Picture> pictures;
-    for (int type = 0; type <= kLastPictureType; ++type) {
-      const auto found = tag_.itemListMap().find(Key(type).upper());
-      if (found == tag_.itemListMap().end()) continue;
-      const TagLib::APE::Item& item = found->second;
-      if (item.type() != TagLib::APE::Item::Binary) continue;
+    for (const auto& [key, item] : tag_.itemListMap()) {
+      if (item.type() != TagLib::APE::Item::Binary || !key.startsWith("COVER ART (")) continue;
+      const auto known = std::find(kUpperKeys.begin(), kUpperKeys.end(), key);
+      if (known == kUpperKeys.end()) continue;
       const TagLib::ByteVector bytes = item.binaryData();
       const int nul = bytes.find('\0');
       Picture picture;
-      picture.type = type;
+      picture.type = static_cast<int>(known - kUpperKeys.begin());
       if (nul >= 0) {
         picture.description = Utf8(TagLib::String(bytes.mid(0, static_cast<unsigned>(nul)), TagLib::String::UTF8));
         picture.data = bytes.mid(static_cast<unsigned>(nul) + 1);
@@ -231,6 +237,8 @@ class ApePictures final : public PictureStore {
       picture.mime = told.empty() ? "application/octet-stream" : told;
       pictures.push_back(picture);
     }
+    std::sort(pictures.begin(), pictures.end(),
+              [](const Picture& a, const Picture& b) { return a.type < b.type; });
     return pictures;
   }
   const char* CannotHold(const Picture& picture) const override {
