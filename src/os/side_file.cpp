@@ -5,11 +5,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <utility>
 
 #include "os/file.h"
 #include "os/system_calls.h"
 #include "os/unchecked.h"
+#include "reason/reason.h"
 
 namespace orvell::os {
 
@@ -51,6 +53,7 @@ bool SyncFolder(const std::string& folder) {
 
 SideFile::SideFile(std::string path) : path_(std::move(path)) {
   descriptor_ = sys::OpenNew(path_.c_str());
+  if (descriptor_ < 0) reason::SayError("no side file can be made beside the file", errno);
 }
 
 SideFile::~SideFile() {
