@@ -24,16 +24,32 @@ as keywords, typed: a text field takes a str, a number field an int from 0
 to 2147483647, either one CLEAR to empty it; fields left out are kept. The
 file is saved once. The get_* and set_* functions do one field per call.
 
+Every property: properties(path) returns every key of the file's tag with
+all its values, {"TITLE": ["Blue in Green"], "MUSICBRAINZ_TRACKID": [...],
+"REPLAYGAIN_TRACK_GAIN": ["-6.5 dB"], ...}; write_properties(path,
+{"MOOD": ["calm", "late"], "COMMENT": []}) sets keys, removes those given
+an empty list, keeps the others, and saves once.
+
+Pictures: pictures(path) lists them as Picture(type, mime, description,
+size), never reading their bytes; picture_data(path, index) reads one's
+bytes; set_picture(path, data, type=FRONT_COVER, mime=None, description="")
+puts one in the place of those of its type (mime None: told from the
+bytes); remove_pictures(path, type=None) removes those of a type, or all.
+
 Paths may be str, bytes or os.PathLike. Each call opens the file, does its
 job, saves when it changed something and closes it; nothing is kept
 between calls. Calls may come from any thread: the library is entered
 without the GIL, and calls on different files never meet.
 
 Errors: every failure of the library raises an OrvellError, which carries
-the C function's name (.function), its negative result (.code) and the
-path (.path). A file that does not open raises a FileNotOpened, also an
-OSError: MissingFile is a FileNotFoundError, UnreadableFile a
-PermissionError, and UnsupportedFormat is a file TagLib does not handle.
+the C function's name (.function), its negative result (.code), the path
+(.path) and the library's own reason (.detail, from OV_LastError: "no such
+file", "save refused: another program changed the file since it was
+read"), which its message ends with. A file that does not open raises a
+FileNotOpened, also an OSError: MissingFile is a FileNotFoundError,
+UnreadableFile a PermissionError, and UnsupportedFormat is a file TagLib
+does not handle. CannotHold is a key or picture the file's format cannot
+hold, NoSuchPicture (an IndexError) an index past the file's pictures.
 Bad arguments raise TypeError or ValueError before any file is touched.
 
 The library is loaded from the file named by ORVELL_LIBRARY when that is
@@ -57,11 +73,13 @@ from ._bulk import (
 )
 from ._errors import (
     BlockTooLarge,
+    CannotHold,
     FileNotOpened,
     InvalidArgument,
     InvalidBlock,
     MissingFile,
     NoAudioProperties,
+    NoSuchPicture,
     NoTag,
     OrvellError,
     SaveFailed,
@@ -103,6 +121,15 @@ from ._fields import (
     set_year,
 )
 from ._library import LIBRARY_PATH, PathArg
+from ._pictures import (
+    FRONT_COVER,
+    Picture,
+    picture_data,
+    pictures,
+    remove_pictures,
+    set_picture,
+)
+from ._properties import Values, properties, write_properties
 
 __version__ = "1.1.0"
 
@@ -111,7 +138,7 @@ __all__ = [
     "WRITABLE_FIELDS", "PathArg", "Tags", "read", "write",
     "OrvellError", "InvalidArgument", "FileNotOpened", "MissingFile", "UnreadableFile",
     "UnsupportedFormat", "NoTag", "NoAudioProperties", "SaveFailed", "InvalidBlock",
-    "BlockTooLarge", "UnexpectedFailure",
+    "BlockTooLarge", "UnexpectedFailure", "CannotHold", "NoSuchPicture",
     "get_title", "get_artist", "get_album", "get_genre", "get_comment",
     "set_title", "set_artist", "set_album", "set_genre", "set_comment",
     "get_year", "get_track", "set_year",
@@ -120,6 +147,8 @@ __all__ = [
     "set_album_artist", "set_composer", "set_conductor", "set_artist_sync",
     "get_track_total", "get_disc", "get_disc_total",
     "set_track", "set_track_total", "set_disc", "set_disc_total",
+    "Values", "properties", "write_properties",
+    "FRONT_COVER", "Picture", "pictures", "picture_data", "set_picture", "remove_pictures",
 ]
 
 # The public classes and functions present themselves as orvell's, as

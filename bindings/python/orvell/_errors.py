@@ -4,7 +4,9 @@ liborvell reports every failure as a negative int32 whose meaning depends on
 the family of the function that returned it: -2 is a bad buffer for a text
 getter, a file that did not open for a number getter, and a NULL text or a
 negative number for a setter. Each family below maps its codes to an
-exception class and a message.
+exception class and a message. Why the call failed, in the library's own
+words (OV_LastError: "no such file", "save refused: ..."), is the
+exception's detail.
 """
 from __future__ import annotations
 
@@ -24,22 +26,29 @@ class OrvellError(Exception):
         function: the name of that C function, such as "OV_GetTitle".
         path: the path the call was given, as the caller passed it.
         reason: what the code means for that function, in words.
+        detail: why the call failed, as the library said right after it
+            (OV_LastError: "no such file", "save refused: another program
+            changed the file since it was read"); "" where it said nothing.
     """
 
-    def __init__(self, function: str, code: int, reason: str, path: PathLabel = None) -> None:
+    def __init__(self, function: str, code: int, reason: str, path: PathLabel = None,
+                 detail: str = "") -> None:
         where = "" if path is None else f" for {path!r}"
         self.message = f"{function} returned {code}{where}: {reason}"
+        if detail:
+            self.message += f": {detail}"
         super().__init__(self.message)
         self.function = function
         self.code = code
         self.reason = reason
         self.path = path
+        self.detail = detail
 
     def __str__(self) -> str:
         return self.message
 
     def __reduce__(self) -> Tuple[type, Tuple[object, ...]]:  # keeps the attributes across pickling
-        return (type(self), (self.function, self.code, self.reason, self.path))
+        return (type(self), (self.function, self.code, self.reason, self.path, self.detail))
 
 
 class InvalidArgument(OrvellError, ValueError):
@@ -55,15 +64,16 @@ class FileNotOpened(OrvellError, OSError):
     """
 
     def __init__(self, function: str, code: int, reason: str, path: PathLabel = None,
-                 errno: Optional[int] = None) -> None:
-        super().__init__(function, code, reason, path)
+                 errno: Optional[int] = None, detail: str = "") -> None:
+        super().__init__(function, code, reason, path, detail)
         # None where no system error applies, as OSError itself leaves them.
         self.errno = errno  # type: ignore[assignment]
         self.strerror = None if errno is None else os.strerror(errno)  # type: ignore[assignment]
         self.filename = path
 
     def __reduce__(self) -> Tuple[type, Tuple[object, ...]]:
-        return (type(self), (self.function, self.code, self.reason, self.path, self.errno))
+        return (type(self), (self.function, self.code, self.reason, self.path, self.errno,
+                             self.detail))
 
 
 class MissingFile(FileNotOpened, FileNotFoundError):
@@ -92,11 +102,23 @@ class SaveFailed(OrvellError):
 
 
 class InvalidBlock(OrvellError, ValueError):
-    """OV_WriteTags refused the write block (-5 framing, -6 action, -7 number)."""
+    """OV_WriteTags refused the write block (-5 framing, -6 action, -7 number),
+    or OV_WriteProperties its property block (-5 framing, -6 a key)."""
 
 
 class BlockTooLarge(OrvellError):
-    """The read block does not fit even the largest buffer an int32 can size."""
+    """The read block does not fit the buffer: it is larger than an int32
+    can size, or the file grew between the call that asked for its size
+    and the read."""
+
+
+class CannotHold(OrvellError):
+    """The file's format cannot hold what was to be written: a property key
+    (an ID3v1-only MP3, RIFF INFO), or a picture (of that kind, or any)."""
+
+
+class NoSuchPicture(OrvellError, IndexError):
+    """The file holds no picture at the index asked for."""
 
 
 class UnexpectedFailure(OrvellError):
@@ -117,10 +139,7 @@ _PATH: Meaning = (InvalidArgument, "the path is empty")
 _BUFFER: Meaning = (InvalidArgument, "the buffer is NULL or its size is not positive")
 _TEXT: Meaning = (InvalidArgument, "the text is NULL")
 _NEGATIVE: Meaning = (InvalidArgument, "the number is negative")
-_NOT_OPENED: Meaning = (
-    FileNotOpened,
-    "the file did not open (missing, unreadable, or not a format TagLib handles)",
-)
+_NOT_OPENED: Meaning = (FileNotOpened, "the file did not open")
 _NO_TAG: Meaning = (NoTag, "the file has no tag")
 _NO_AUDIO: Meaning = (NoAudioProperties, "the file has no audio properties")
 _SAVE: Meaning = (SaveFailed, "saving the file failed")
@@ -169,35 +188,77 @@ WRITE_TAGS = _family("bulk write", {
     -8: _SAVE,
 })
 
+# The calls of Orvell 1.1. Their reads may be asked for the room they need
+# (a NULL buffer and a size of 0), and report a buffer the block outgrew.
+_READ_BUFFER: Meaning = (
+    InvalidArgument, "the buffer is NULL with a size other than 0, or its size is negative")
+_OUTGROWN: Meaning = (BlockTooLarge, "the block does not fit the buffer")
+_CANNOT_HOLD_PICTURE: Meaning = (CannotHold, "the file's format cannot hold this picture")
+READ_PROPERTIES = _family("property read", {
+    -1: _PATH, -2: _READ_BUFFER, -3: _NOT_OPENED, -4: _NO_TAG, -5: _OUTGROWN})
+READ_PICTURES = _family("picture read", {
+    -1: _PATH, -2: _READ_BUFFER, -3: _NOT_OPENED, -4: _NO_TAG, -5: _OUTGROWN})
+GET_PICTURE = _family("picture getter", {
+    -1: _PATH,
+    -2: (InvalidArgument, "the index is negative, or the buffer is NULL with a size other than 0"),
+    -3: _NOT_OPENED, -4: _NO_TAG, -5: _OUTGROWN,
+    -6: (NoSuchPicture, "the file holds no picture at that index"),
+})
+WRITE_PROPERTIES = _family("property write", {
+    -1: _PATH,
+    -2: (InvalidArgument, "the block is NULL"),
+    -3: _NOT_OPENED,
+    -4: _NO_TAG,
+    -5: (InvalidBlock, "the property block is malformed"),
+    -6: (InvalidBlock, "the property block holds a key that is not one"),
+    -7: (CannotHold, "the file's format cannot hold one of the keys"),
+    -8: _SAVE,
+})
+SET_PICTURE = _family("picture setter", {
+    -1: _PATH,
+    -2: (InvalidArgument, "the library refused the picture's type, bytes or MIME type"),
+    -3: _NOT_OPENED, -4: _NO_TAG, -5: _SAVE, -6: _CANNOT_HOLD_PICTURE,
+})
+REMOVE_PICTURES = _family("picture remover", {
+    -1: _PATH, -2: (InvalidArgument, "the type is outside -1 to 20"), -3: _NOT_OPENED,
+    -4: _NO_TAG, -5: _SAVE,
+})
+LAST_ERROR = _family("last error", {-2: _BUFFER})
 
-def error_for(function: str, family: Family, code: int, path: PathLabel = None) -> OrvellError:
-    """The exception for a negative result of function, a member of family.
+
+def error_for(function: str, family: Family, code: int, path: PathLabel = None,
+              detail: str = "") -> OrvellError:
+    """The exception for a negative result of function, a member of family;
+    detail is the library's reason for it (OV_LastError).
 
     A file that did not open is looked at again, once the call has failed,
-    to tell a missing or unreadable file from one TagLib does not handle.
+    to tell a missing or unreadable file from one TagLib does not handle;
+    what that look finds is the detail where the library gave none.
     """
     cls, reason = family.codes.get(
         code, (OrvellError, f"a result the {family.name} family does not document"))
     if cls is FileNotOpened and path is not None:
-        return _not_opened(function, code, path)
-    return cls(function, code, reason, path)
+        return _not_opened(function, code, reason, path, detail)
+    return cls(function, code, reason, path, detail=detail)
 
 
-def _not_opened(function: str, code: int, path: Union[str, bytes]) -> FileNotOpened:
+def _not_opened(function: str, code: int, reason: str, path: Union[str, bytes],
+                detail: str) -> FileNotOpened:
     try:
         mode = os.stat(path).st_mode
     except OSError as error:
         cls = _STAT_FAILURES.get(error.errno, FileNotOpened)
-        return cls(function, code, f"the file did not open: {error.strerror}", path, error.errno)
+        return cls(function, code, reason, path, error.errno,
+                   detail or (error.strerror or "").lower())
     if stat.S_ISDIR(mode):
-        return FileNotOpened(function, code, "the file did not open: it is a directory", path,
-                             errnos.EISDIR)
+        return FileNotOpened(function, code, reason, path, errnos.EISDIR,
+                             detail or "it is a directory")
     if not os.access(path, os.R_OK):
-        return UnreadableFile(function, code, "the file did not open: this process may not read it",
-                              path, errnos.EACCES)
+        return UnreadableFile(function, code, reason, path, errnos.EACCES,
+                              detail or "this process may not read it")
     return UnsupportedFormat(
-        function, code,
-        "the file did not open: it is not an audio format TagLib handles, or it is damaged", path)
+        function, code, reason, path,
+        detail=detail or "it is not an audio format TagLib handles, or it is damaged")
 
 
 _STAT_FAILURES: Dict[int, Type[FileNotOpened]] = {

@@ -54,12 +54,14 @@ def _get_pair_half(name: str, path: PathArg, field: str) -> int:
     result = library.function(name)(library.encode_path(path))
     if result not in library.EXPORTS[name].family.codes:
         return result
+    # The library's reason for a failure, asked before the read replaces it.
+    detail = library.last_error()
     try:
         return cast(int, getattr(read(path), field))
     except NoTag:
         return result  # the file opened, so the result was the stored number
     except OrvellError:
-        library.fail(name, result, path)
+        library.fail(name, result, path, detail)
 
 
 # Core tag fields, through the file's generic tag.

@@ -1,5 +1,6 @@
-"""Finding liborvell, declaring the C signature of each of its 33 exports, and
-turning their negative results into exceptions.
+"""Finding liborvell, declaring the C signature of each of its 40 exports, and
+turning their negative results into exceptions that carry the library's
+reason for them.
 
 The library is looked for, in this order:
 
@@ -25,7 +26,8 @@ import importlib
 import os
 from pathlib import Path
 from typing import (
-    Any, Callable, Dict, List, NamedTuple, NoReturn, Sequence, Tuple, Type, Union, cast)
+    Any, Callable, Dict, List, NamedTuple, NoReturn, Optional, Sequence, Tuple, Type, Union,
+    cast)
 
 from . import _errors as errors
 
@@ -45,6 +47,14 @@ TEXT_SETTER: Sequence[Type[Any]] = (_path, _text)
 SYNC_SETTER: Sequence[Type[Any]] = (_path, _text, _int32)
 NUMBER_SETTER: Sequence[Type[Any]] = (_path, _int32)
 BLOCK_WRITER: Sequence[Type[Any]] = (_path, _text, _int32)
+BLOCK_READER: Sequence[Type[Any]] = (_path, _buffer, _int32)
+PROPERTY_WRITER: Sequence[Type[Any]] = (_path, _text)
+PICTURE_GETTER: Sequence[Type[Any]] = (_path, _int32, _buffer, _int32)
+# The picture's bytes go as a char pointer: ctypes passes a bytes object's
+# own buffer, NUL bytes and all, and its size says where it ends.
+PICTURE_SETTER: Sequence[Type[Any]] = (_path, _int32, _text, _text, _text, _int32)
+PICTURE_REMOVER: Sequence[Type[Any]] = (_path, _int32)
+REASON_GETTER: Sequence[Type[Any]] = (_buffer, _int32)
 
 
 class Export(NamedTuple):
@@ -76,8 +86,17 @@ def _exports() -> Dict[str, Export]:
             for word in words:
                 name = f"OV_{verb}{word}"
                 found[name] = Export(name, argtypes, family)
-    found["OV_ReadTags"] = Export("OV_ReadTags", TEXT_GETTER, errors.READ_TAGS)
-    found["OV_WriteTags"] = Export("OV_WriteTags", BLOCK_WRITER, errors.WRITE_TAGS)
+    for name, argtypes, family in (
+            ("OV_ReadTags", TEXT_GETTER, errors.READ_TAGS),
+            ("OV_WriteTags", BLOCK_WRITER, errors.WRITE_TAGS),
+            ("OV_ReadProperties", BLOCK_READER, errors.READ_PROPERTIES),
+            ("OV_WriteProperties", PROPERTY_WRITER, errors.WRITE_PROPERTIES),
+            ("OV_ReadPictures", BLOCK_READER, errors.READ_PICTURES),
+            ("OV_GetPicture", PICTURE_GETTER, errors.GET_PICTURE),
+            ("OV_SetPicture", PICTURE_SETTER, errors.SET_PICTURE),
+            ("OV_RemovePictures", PICTURE_REMOVER, errors.REMOVE_PICTURES),
+            ("OV_LastError", REASON_GETTER, errors.LAST_ERROR)):
+        found[name] = Export(name, argtypes, family)
     return found
 
 
@@ -138,6 +157,7 @@ def _declare(library: ctypes.CDLL, where: str) -> None:
 
 
 LIBRARY, LIBRARY_PATH = _load()
+_last_error = cast(Callable[..., int], LIBRARY.OV_LastError)
 
 
 def function(name: str) -> Callable[..., int]:
@@ -166,9 +186,30 @@ def encode_path(path: PathArg) -> bytes:
     return raw
 
 
-def fail(name: str, code: int, path: PathArg) -> NoReturn:
-    """Raises the exception for a negative result of export name."""
-    raise errors.error_for(name, EXPORTS[name].family, code, os.fspath(path))
+_REASON_SIZE = 1024
+
+
+def last_error() -> str:
+    """Why the last call of this thread into the library failed
+    (OV_LastError), "" when it did not. It must be asked before any other
+    call on the thread, which would replace it."""
+    size = _REASON_SIZE
+    while True:
+        buffer = ctypes.create_string_buffer(size)
+        length = _last_error(buffer, size)
+        # A reason cut at size - 1 bytes gives that count too.
+        if length < size - 1 or size >= 1 << 20:
+            return buffer.raw[:max(length, 0)].decode("utf-8", "replace")
+        size *= 4
+
+
+def fail(name: str, code: int, path: PathArg, detail: Optional[str] = None) -> NoReturn:
+    """Raises the exception for a negative result of export name, with the
+    library's reason for it: detail, or else what OV_LastError says now,
+    so that it must be called right after the failed call."""
+    if detail is None:
+        detail = last_error()
+    raise errors.error_for(name, EXPORTS[name].family, code, os.fspath(path), detail)
 
 
 def call(name: str, path: PathArg, *arguments: object) -> int:
@@ -177,3 +218,31 @@ def call(name: str, path: PathArg, *arguments: object) -> int:
     if result < 0:
         fail(name, result, path)
     return result
+
+
+def read_sized(name: str, path: PathArg, *arguments: object) -> bytes:
+    """What export name hands out for path (a read of Orvell 1.1: OV_ReadProperties,
+    OV_ReadPictures, OV_GetPicture with its index among arguments): asked
+    first for the room it needs, with a NULL buffer and a size of 0, then
+    read into a buffer of that size. A file that grew in between is asked
+    again. Returns the bytes without the NUL a block ends with."""
+    raw_path = encode_path(path)
+    export = function(name)
+    result = _OUTGROWN
+    for _ in range(_SIZE_ATTEMPTS):
+        size = export(raw_path, *arguments, None, 0)
+        if size < 0:
+            fail(name, size, path)
+        if size == 0:
+            return b""  # OV_GetPicture's picture of no bytes
+        buffer = ctypes.create_string_buffer(size)
+        result = export(raw_path, *arguments, buffer, size)
+        if result >= 0:
+            return buffer.raw[:result]
+        if result != _OUTGROWN:
+            break
+    fail(name, result, path)
+
+
+_SIZE_ATTEMPTS = 3
+_OUTGROWN = -5

@@ -7,6 +7,7 @@ import subprocess
 import tempfile
 import unittest
 from pathlib import Path
+from typing import Callable, Optional
 
 REPOSITORY = Path(__file__).resolve().parents[3]
 FIXTURES = Path(os.environ.get("ORVELL_TEST_DATA_DIR", REPOSITORY / "tests" / "data"))
@@ -37,9 +38,12 @@ class FixtureCase(unittest.TestCase):
         """A copy of the silent fixture of that format."""
         return self.copy(f"silence.{extension}")
 
-    def unwritable(self, extension: str) -> Path:
-        """A fixture copy that opens but cannot be saved, or a skip."""
+    def unwritable(self, extension: str, prepare: Optional[Callable[[Path], object]] = None) -> Path:
+        """A fixture copy that opens but cannot be saved, or a skip; prepare,
+        when given, changes the copy first."""
         path = self.fresh(extension)
+        if prepare is not None:
+            prepare(path)
         if os.geteuid() != 0:
             path.chmod(0o444)
             return path

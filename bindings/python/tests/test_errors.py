@@ -53,28 +53,40 @@ CALLS = [
     (orvell.set_disc_total, (1,), "OV_SetDiscTotal", -3),
     (orvell.read, (), "OV_ReadTags", -3),
     (lambda path: orvell.write(path, title="x"), (), "OV_WriteTags", -3),
+    (orvell.properties, (), "OV_ReadProperties", -3),
+    (orvell.write_properties, ({"MOOD": ["calm"]},), "OV_WriteProperties", -3),
+    (orvell.pictures, (), "OV_ReadPictures", -3),
+    (orvell.picture_data, (0,), "OV_GetPicture", -3),
+    (orvell.set_picture, (b"\x89PNG\r\n\x1a\n",), "OV_SetPicture", -3),
+    (orvell.remove_pictures, (), "OV_RemovePictures", -3),
 ]
 
 
 class ResultCodeTest(FixtureCase):
     def test_every_export_is_covered_once(self) -> None:
-        self.assertEqual(sorted(name for _, _, name, _ in CALLS), sorted(_library.EXPORTS))
-        self.assertEqual(len(_library.EXPORTS), 33)
+        # OV_LastError takes no path: every failure below reads it.
+        self.assertEqual(sorted([name for _, _, name, _ in CALLS] + ["OV_LastError"]),
+                         sorted(_library.EXPORTS))
+        self.assertEqual(len(_library.EXPORTS), 40)
 
     def test_a_file_that_does_not_open_raises_the_os_error_that_says_why(self) -> None:
-        # (path, exception, errno): the class is also the OSError subclass
-        # Python itself raises for that errno.
+        # (path, exception, errno, the library's reason): the class is also
+        # the OSError subclass Python itself raises for that errno, and the
+        # message ends with the reason OV_LastError gave right after the
+        # call.
         folder = self.scratch / "folder.flac"
         folder.mkdir()
+        not_audio = "not an audio file TagLib reads"
         unopenable = [
-            (self.scratch / "missing.flac", orvell.MissingFile, errno.ENOENT),
-            (self.copy("notaudio.flac"), orvell.UnsupportedFormat, None),
-            (self.copy("unknown.xyz"), orvell.UnsupportedFormat, None),
-            (folder, orvell.FileNotOpened, errno.EISDIR),
-            (self.copy("silence.flac") / "below.flac", orvell.FileNotOpened, errno.ENOTDIR),
+            (self.scratch / "missing.flac", orvell.MissingFile, errno.ENOENT, "no such file"),
+            (self.copy("notaudio.flac"), orvell.UnsupportedFormat, None, not_audio),
+            (self.copy("unknown.xyz"), orvell.UnsupportedFormat, None, not_audio),
+            (folder, orvell.FileNotOpened, errno.EISDIR, "a folder, not a file"),
+            (self.copy("silence.flac") / "below.flac", orvell.FileNotOpened, errno.ENOTDIR,
+             "a folder of the path is not a folder"),
         ]
         for call, arguments, export, code in CALLS:
-            for path, kind, number in unopenable:
+            for path, kind, number, reason in unopenable:
                 with self.subTest(export=export, path=path.name):
                     with self.assertRaises(kind) as caught:
                         call(path, *arguments)
@@ -87,7 +99,9 @@ class ResultCodeTest(FixtureCase):
                     self.assertEqual(isinstance(error, FileNotFoundError),
                                      number == errno.ENOENT)
                     self.assertIn(export, str(error))
-                    self.assertIn("did not open", str(error))
+                    self.assertEqual(error.detail, reason)
+                    self.assertTrue(str(error).endswith(f"the file did not open: {reason}"),
+                                    str(error))
 
     def test_a_file_this_process_may_not_read_raises_permission_error(self) -> None:
         # Root reads any file, so root checks it as nobody. The checkout may
@@ -138,8 +152,13 @@ class ResultCodeTest(FixtureCase):
             (orvell.set_year, 2000, "OV_SetYear", -5),
             (orvell.set_disc_total, 2, "OV_SetDiscTotal", -5),
             (lambda path, value: orvell.write(path, title=value), "x", "OV_WriteTags", -8),
+            (orvell.write_properties, {"MOOD": ["calm"]}, "OV_WriteProperties", -8),
+            (orvell.set_picture, b"GIF89a;", "OV_SetPicture", -5),
+            (lambda path, value: orvell.remove_pictures(path, value), None, "OV_RemovePictures",
+             -5),
         ]
-        path = self.unwritable("flac")
+        # With a picture, so that removing pictures has something to save.
+        path = self.unwritable("flac", lambda fresh: orvell.set_picture(fresh, b"GIF89a;"))
         before = path.read_bytes()
         for setter, value, export, code in setters:
             with self.subTest(export):
@@ -147,6 +166,10 @@ class ResultCodeTest(FixtureCase):
                     setter(path, value)
                 self.assertEqual((caught.exception.function, caught.exception.code),
                                  (export, code))
+                # The library's reason, not a guess from the path.
+                self.assertEqual(caught.exception.detail,
+                                 "the file cannot be opened for writing: permission denied")
+                self.assertTrue(str(caught.exception).endswith(caught.exception.detail))
         self.assertEqual(path.read_bytes(), before)
         self.assertEqual(orvell.get_title(path), "")  # still readable
 
@@ -167,6 +190,18 @@ class ResultCodeTest(FixtureCase):
                     _library.call("OV_WriteTags", path, block, len(block))
                 self.assertEqual(caught.exception.code, code)
         self.assertEqual(_library.call("OV_WriteTags", path, keep + b"\0", 40), 0)
+        # write_properties() checks keys itself; the raw export shows the
+        # library's refusal of a property block, with its reason.
+        for block, code, reason in (
+                (b"4:MOOD\0", -5, "property block, entry 0: a field without its length"),
+                (b"4:MOOD1:14:calm4:mood1:13:low\0", -5, "a key named twice"),
+                (b"3:A=B1:0\0", -6, "property block, entry 0: not a key")):
+            with self.subTest(block=block):
+                with self.assertRaises(orvell.InvalidBlock) as caught:
+                    _library.call("OV_WriteProperties", path, block)
+                self.assertEqual(caught.exception.code, code)
+                self.assertIn(reason, str(caught.exception))
+        self.assertEqual(_library.call("OV_WriteProperties", path, b"\0"), 0)
 
     def test_a_bad_buffer_raises_invalid_argument(self) -> None:
         path = self.fresh("flac")
@@ -201,6 +236,16 @@ class FamilyTableTest(unittest.TestCase):
             ("OV_SetDisc", -5, orvell.SaveFailed),
             ("OV_WriteTags", -5, orvell.InvalidBlock),
             ("OV_WriteTags", -8, orvell.SaveFailed),
+            ("OV_ReadProperties", -4, orvell.NoTag),
+            ("OV_ReadPictures", -5, orvell.BlockTooLarge),
+            ("OV_GetPicture", -2, orvell.InvalidArgument),
+            ("OV_GetPicture", -6, orvell.NoSuchPicture),
+            ("OV_WriteProperties", -6, orvell.InvalidBlock),
+            ("OV_WriteProperties", -7, orvell.CannotHold),
+            ("OV_WriteProperties", -8, orvell.SaveFailed),
+            ("OV_SetPicture", -6, orvell.CannotHold),
+            ("OV_RemovePictures", -2, orvell.InvalidArgument),
+            ("OV_LastError", -2, orvell.InvalidArgument),
         ]
         cases += [(name, -9, orvell.UnexpectedFailure) for name in _library.EXPORTS]
         for export, code, expected in cases:
@@ -210,7 +255,8 @@ class FamilyTableTest(unittest.TestCase):
 
     def test_codes_a_family_does_not_use_raise_the_base_class(self) -> None:
         for export, code in (("OV_GetComposer", -4), ("OV_SetComposer", -4),
-                             ("OV_SetTrack", -4), ("OV_GetDisc", -3), ("OV_WriteTags", -10)):
+                             ("OV_SetTrack", -4), ("OV_GetDisc", -3), ("OV_WriteTags", -10),
+                             ("OV_RemovePictures", -6), ("OV_GetPicture", -7)):
             with self.subTest(export=export, code=code):
                 error = _errors.error_for(export, _library.EXPORTS[export].family, code)
                 self.assertIs(type(error), orvell.OrvellError)
@@ -218,12 +264,15 @@ class FamilyTableTest(unittest.TestCase):
 
     def test_errors_survive_pickling(self) -> None:
         for error in (_errors.error_for("OV_GetTitle", _errors.TAG_TEXT_GETTER, -3, "/missing"),
-                      _errors.error_for("OV_GetTitle", _errors.TAG_TEXT_GETTER, -4, "a.flac")):
+                      _errors.error_for("OV_GetTitle", _errors.TAG_TEXT_GETTER, -4, "a.flac"),
+                      _errors.error_for("OV_SetPicture", _errors.SET_PICTURE, -6, "a.m4a",
+                                        "MP4 holds front covers only")):
             with self.subTest(type(error).__name__):
                 copy = pickle.loads(pickle.dumps(error))
                 self.assertIs(type(copy), type(error))
-                self.assertEqual((copy.function, copy.code, copy.path, str(copy)),
-                                 (error.function, error.code, error.path, str(error)))
+                self.assertEqual((copy.function, copy.code, copy.path, copy.detail, str(copy)),
+                                 (error.function, error.code, error.path, error.detail,
+                                  str(error)))
                 self.assertEqual(getattr(copy, "errno", None), getattr(error, "errno", None))
 
 
