@@ -18,23 +18,26 @@ with the reason.
 """
 from __future__ import annotations
 
+import base64
 import dataclasses
 import struct
 import unittest
 from pathlib import Path
-from typing import Callable, Dict, List, Set
+from typing import Callable, Dict, List, Set, Tuple
 
 import mutagen
 import mutagen.wave
 from mutagen.easyid3 import EasyID3
 from mutagen.easymp4 import EasyMP4
-from mutagen.apev2 import APENoHeaderError, APEv2
-from mutagen.id3 import COMM, ID3, TALB, TCON, TDRC, TIT2, TPE1, TRCK, TSSE, ID3NoHeaderError
-from mutagen.mp4 import MP4
+from mutagen.apev2 import APENoHeaderError, APEv2, APEValue, BINARY
+from mutagen.flac import Picture as FlacPicture
+from mutagen.id3 import (APIC, COMM, ID3, TALB, TCON, TDRC, TIT2, TMOO, TPE1, TRCK, TSSE, TXXX,
+                         UFID, ID3NoHeaderError)
+from mutagen.mp4 import MP4, MP4Cover, MP4FreeForm
 
 import orvell
 
-from support import CHECKED_FORMATS, FixtureCase
+from support import ALL_FORMATS, CHECKED_FORMATS, FixtureCase
 
 View = Dict[str, List[str]]
 
@@ -230,6 +233,205 @@ class AgreementTest(FixtureCase):
                         self.assertNotIn(gone, raw)
                     self.assertEqual(raw["discnumber"], ["3"])
                     self.assertEqual(orvell.read(path).disc_total, 0)
+
+
+# Property keys as the binding names them (TagLib's), with several values,
+# MusicBrainz and ReplayGain keys and one no format knows, and where each
+# format keeps them for mutagen: Vorbis comments and APE items under the
+# key; ID3v2 frames as Picard writes them (MOOD in TMOO, the MusicBrainz
+# track ID in MusicBrainz's UFID frame, the rest in TXXX frames named by
+# the key, or by Picard's name for the MusicBrainz album ID, whose case
+# TagLib ignores on reading); MP4 iTunes free-form items likewise.
+PROPERTIES: View = {
+    "MOOD": ["calm", "late night"],
+    "MY_OWN_KEY": ["Ünïcode: 1/2"],
+    "MUSICBRAINZ_TRACKID": ["8f9a7c4e-6d47-4f3b-9c1a-2b5e0d3f4a11"],
+    "MUSICBRAINZ_ALBUMID": ["0b1d8e2f-3a4c-4d5e-8f6a-7b8c9d0e1f22"],
+    "REPLAYGAIN_TRACK_GAIN": ["-6.50 dB"],
+    "REPLAYGAIN_ALBUM_PEAK": ["0.988553"],
+}
+PROPERTY_FORMATS = ALL_FORMATS + ("ape",)
+ID3_FORMATS = (".mp3", ".wav", ".aiff")
+MUSICBRAINZ_ORIGIN = "http://musicbrainz.org"
+PICARD_NAMES = {"MUSICBRAINZ_ALBUMID": "MusicBrainz Album Id",
+                "MUSICBRAINZ_TRACKID": "MusicBrainz Track Id"}
+
+
+def _tags(path: Path) -> Tuple[mutagen.FileType, object]:
+    audio = mutagen.File(path)
+    if audio.tags is None:
+        audio.add_tags()
+    return audio, audio.tags
+
+
+def mutagen_properties(path: Path) -> View:
+    """The keys of PROPERTIES mutagen finds in the file, by the binding's names."""
+    audio, tags = _tags(path)
+    found: View = {}
+    for key in PROPERTIES:
+        if path.suffix in ID3_FORMATS:
+            frames = [frame for frame in tags.getall("TXXX")
+                      if frame.desc.upper() in (key, PICARD_NAMES.get(key, key).upper())]
+            if key == "MOOD":
+                frames = tags.getall("TMOO")
+            texts = [text for frame in frames for text in frame.text]
+            if key == "MUSICBRAINZ_TRACKID" and f"UFID:{MUSICBRAINZ_ORIGIN}" in tags:
+                texts = [tags[f"UFID:{MUSICBRAINZ_ORIGIN}"].data.decode()]
+        elif path.suffix == ".m4a":
+            item = tags.get(f"----:com.apple.iTunes:{PICARD_NAMES.get(key, key)}", [])
+            texts = [bytes(value).decode() for value in item]
+        else:
+            texts = list(tags[key]) if key in tags else []
+        if texts:
+            found[key] = texts
+    return found
+
+
+def mutagen_write_properties(path: Path, view: View) -> None:
+    """Stores view, keys of PROPERTIES, with mutagen as a tagger would."""
+    audio, tags = _tags(path)
+    for key, texts in view.items():
+        if path.suffix in ID3_FORMATS and key == "MOOD":
+            tags.add(TMOO(encoding=3, text=texts))
+        elif path.suffix in ID3_FORMATS and key == "MUSICBRAINZ_TRACKID":
+            tags.add(UFID(owner=MUSICBRAINZ_ORIGIN, data=texts[0].encode()))
+        elif path.suffix in ID3_FORMATS:
+            tags.add(TXXX(encoding=3, desc=PICARD_NAMES.get(key, key), text=texts))
+        elif path.suffix == ".m4a":
+            tags[f"----:com.apple.iTunes:{PICARD_NAMES.get(key, key)}"] = [
+                MP4FreeForm(text.encode()) for text in texts]
+        else:
+            tags[key] = texts
+    audio.save()
+
+
+# Pictures of several types: (type, MIME type, description, bytes). MP4
+# keeps front covers without a description only.
+PICTURES = [
+    (3, "image/png", "front", b"\x89PNG\r\n\x1a\n\0\0\0\rIHDR" + bytes(range(200))),
+    (4, "image/jpeg", "back, ünïcode", b"\xff\xd8\xff\xe0" + bytes(300)),
+    (18, "image/gif", "", b"GIF89a" + bytes(range(90))),
+]
+MP4_PICTURES = [(3, "image/png", "", PICTURES[0][3]), (3, "image/jpeg", "", PICTURES[1][3])]
+APE_NAMES = {3: "Front", 4: "Back", 18: "Illustration"}
+Shown = List[Tuple[int, str, str, bytes]]
+
+
+def mutagen_pictures(path: Path) -> Shown:
+    """The pictures mutagen finds, sorted; APE's MIME type is told by the bytes."""
+    audio, tags = _tags(path)
+    if path.suffix == ".flac":
+        shown = [(p.type, p.mime, p.desc, p.data) for p in audio.pictures]
+    elif path.suffix in (".ogg", ".opus"):
+        blocks = [FlacPicture(base64.b64decode(b)) for b in tags.get("metadata_block_picture", [])]
+        shown = [(p.type, p.mime, p.desc, p.data) for p in blocks]
+    elif path.suffix in ID3_FORMATS:
+        shown = [(int(p.type), p.mime, p.desc, p.data) for p in tags.getall("APIC")]
+    elif path.suffix == ".m4a":
+        formats = {MP4Cover.FORMAT_PNG: "image/png", MP4Cover.FORMAT_JPEG: "image/jpeg"}
+        shown = [(3, formats[c.imageformat], "", bytes(c)) for c in tags.get("covr", [])]
+    else:
+        kinds = {name: kind for kind, name in APE_NAMES.items()}
+        mimes = {data: mime for _, mime, _, data in PICTURES}
+        shown = []
+        for key, item in tags.items():
+            if key.startswith("Cover Art ("):
+                desc, _, data = item.value.partition(b"\0")
+                shown.append((kinds[key[11:-1]], mimes[data], desc.decode(), data))
+    return sorted(shown)
+
+
+def mutagen_write_pictures(path: Path, pictures: Shown) -> None:
+    audio, tags = _tags(path)
+    for kind, mime, desc, data in pictures:
+        if path.suffix == ".flac":
+            audio.add_picture(_flac_picture(kind, mime, desc, data))
+        elif path.suffix in (".ogg", ".opus"):
+            block = base64.b64encode(_flac_picture(kind, mime, desc, data).write()).decode()
+            tags["metadata_block_picture"] = tags.get("metadata_block_picture", []) + [block]
+        elif path.suffix in ID3_FORMATS:
+            tags.add(APIC(encoding=3, mime=mime, type=kind, desc=desc, data=data))
+        elif path.suffix == ".m4a":
+            image = MP4Cover.FORMAT_PNG if mime == "image/png" else MP4Cover.FORMAT_JPEG
+            tags["covr"] = tags.get("covr", []) + [MP4Cover(data, image)]
+        else:
+            tags[f"Cover Art ({APE_NAMES[kind]})"] = APEValue(desc.encode() + b"\0" + data, BINARY)
+    audio.save()
+
+
+def _flac_picture(kind: int, mime: str, desc: str, data: bytes) -> FlacPicture:
+    picture = FlacPicture()
+    picture.type, picture.mime, picture.desc, picture.data = kind, mime, desc, data
+    return picture
+
+
+def binding_pictures(path: Path) -> Shown:
+    """The binding's pictures, each with the bytes picture_data() reads,
+    sorted as mutagen_pictures; a size pictures() lists that is not the
+    count of those bytes fails."""
+    shown = []
+    for index, picture in enumerate(orvell.pictures(path)):
+        data = orvell.picture_data(path, index)
+        if picture.size != len(data):
+            raise AssertionError(f"picture {index}: size {picture.size}, {len(data)} bytes read")
+        shown.append((picture.type, picture.mime, picture.description, data))
+    return sorted(shown)
+
+
+class PropertyAndPictureTest(FixtureCase):
+    """Every property and picture, both ways, on every fixture format
+    mutagen writes (all of them; WMA and FLAC in Ogg are left to the
+    refusals below)."""
+
+    def test_properties_written_by_the_binding_are_read_by_mutagen(self) -> None:
+        for extension in PROPERTY_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                self.assertTrue(orvell.write_properties(path, PROPERTIES))
+                self.assertEqual(mutagen_properties(path), PROPERTIES)
+                self.assertTrue(orvell.write_properties(path, {"MOOD": [], "my_own_key": ["y"]}))
+                self.assertEqual(mutagen_properties(path),
+                                 {**{k: v for k, v in PROPERTIES.items() if k != "MOOD"},
+                                  "MY_OWN_KEY": ["y"]})
+
+    def test_properties_written_by_mutagen_are_read_by_the_binding_and_kept(self) -> None:
+        # Keys a write does not name, the fields and the pictures stay as
+        # mutagen wrote them.
+        for extension in PROPERTY_FORMATS:
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write_properties(path, PROPERTIES)
+                found = orvell.properties(path)
+                self.assertEqual({key: found.get(key) for key in PROPERTIES}, PROPERTIES)
+                orvell.write(path, title="Kept")
+                orvell.set_picture(path, PICTURES[0][3])
+                self.assertTrue(orvell.write_properties(path, {"REPLAYGAIN_TRACK_GAIN": ["1 dB"]}))
+                self.assertEqual(mutagen_properties(path),
+                                 {**PROPERTIES, "REPLAYGAIN_TRACK_GAIN": ["1 dB"]})
+                self.assertEqual(orvell.read(path).title, "Kept")
+                self.assertEqual(len(mutagen_pictures(path)), 1)
+
+    def test_pictures_agree_both_ways_and_removal_keeps_the_other_types(self) -> None:
+        for extension in PROPERTY_FORMATS:
+            pictures = MP4_PICTURES if extension == "m4a" else PICTURES
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                mutagen_write_pictures(path, [(k, m, d, data) for k, m, d, data in pictures])
+                self.assertEqual(binding_pictures(path), sorted(pictures))
+                removed = pictures[1][0]
+                left = [p for p in mutagen_pictures(path) if p[0] != removed]
+                self.assertTrue(orvell.remove_pictures(path, removed))
+                self.assertEqual(mutagen_pictures(path), left)
+                self.assertFalse(orvell.remove_pictures(path, removed))
+                self.assertEqual(orvell.remove_pictures(path), bool(left))
+                self.assertEqual(mutagen_pictures(path), [])
+
+                path = self.fresh(extension)
+                for kind, mime, desc, data in pictures:
+                    orvell.set_picture(path, data, type=kind, description=desc)
+                # MP4 keeps one set of front covers: the last set replaces them.
+                expected = pictures[-1:] if extension == "m4a" else pictures
+                self.assertEqual(mutagen_pictures(path), sorted(expected))
 
 
 # The fields of the shaped files below, as a reader of each sees them.
@@ -543,6 +745,50 @@ class DisagreementTest(FixtureCase):
         self.assertEqual(Path(path).read_bytes(), before)
         orvell.write(path, track=32767, track_total=65535, disc=65535, disc_total=2)
         self.assertEqual((MP4(path)["trkn"], MP4(path)["disk"]), ([(32767, 65535)], [(65535, 2)]))
+
+    def test_musicbrainz_ids_in_txxx_frames_are_named_in_upper_case(self) -> None:
+        # TagLib names a TXXX frame by the ID3 key it maps a property to, in
+        # upper case ("MUSICBRAINZ ALBUM ID"), on both TagLib lines; Picard
+        # names it "MusicBrainz Album Id". TagLib reads either, mutagen's
+        # easy interface only Picard's. The track ID goes in a UFID frame,
+        # which both read.
+        for extension in ("mp3", "wav", "aiff"):
+            with self.subTest(extension):
+                path = self.fresh(extension)
+                orvell.write_properties(path, PROPERTIES)
+                raw = mutagen.File(path).tags
+                self.assertIn("TXXX:MUSICBRAINZ ALBUM ID", raw)
+                self.assertNotIn("TXXX:MusicBrainz Album Id", raw)
+                if extension == "mp3":
+                    easy = EasyID3(path)
+                    self.assertNotIn("musicbrainz_albumid", easy)
+                    self.assertEqual(easy["musicbrainz_trackid"], PROPERTIES["MUSICBRAINZ_TRACKID"])
+
+    def test_what_a_format_cannot_hold_is_refused_with_the_librarys_reason(self) -> None:
+        # Nothing is saved: the file keeps its bytes, and the error ends
+        # with the library's own words.
+        cases = [
+            ("m4a", lambda p: orvell.set_picture(p, PICTURES[1][3], type=4), orvell.CannotHold,
+             "MP4 holds front covers only"),
+            ("m4a", lambda p: orvell.set_picture(p, PICTURES[1][3], description="d"),
+             orvell.CannotHold, "MP4 holds no picture descriptions"),
+            ("wma", lambda p: orvell.write_properties(p, PROPERTIES), orvell.CannotHold,
+             "this format cannot hold MY_OWN_KEY, REPLAYGAIN_TRACK_GAIN, REPLAYGAIN_ALBUM_PEAK"),
+            ("flac", lambda p: orvell.set_picture(p, b"not an image"), orvell.InvalidArgument,
+             "the picture's bytes tell no image type"),
+            ("flac", lambda p: orvell.picture_data(p, 0), orvell.NoSuchPicture,
+             "the file holds 0 pictures; there is none at index 0"),
+        ]
+        for extension, call, kind, reason in cases:
+            with self.subTest(extension=extension, reason=reason):
+                path = self.fresh(extension)
+                before = path.read_bytes()
+                with self.assertRaises(kind) as caught:
+                    call(path)
+                self.assertTrue(caught.exception.detail.startswith(reason),
+                                caught.exception.detail)
+                self.assertIn(reason, str(caught.exception))
+                self.assertEqual(path.read_bytes(), before)
 
     def test_an_empty_album_artist_is_kept_only_by_mp4(self) -> None:
         # Setting a property to the empty text stores one empty value. MP4
