@@ -1,5 +1,6 @@
-# cmake --install: liborvell.so* and orvell.h, a pkg-config file and a CMake
-# package, all in the GNUInstallDirs places (the tool installs itself).
+# cmake --install: liborvell.so*, orvell.h and orvell_block.h, a pkg-config
+# file and a CMake package, all in the GNUInstallDirs places (the tool
+# installs itself).
 include(CMakePackageConfigHelpers)
 
 set(ORVELL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Orvell)
@@ -23,6 +24,9 @@ install(TARGETS orvell EXPORT OrvellTargets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
   PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT OrvellTargets NAMESPACE Orvell:: DESTINATION ${ORVELL_CMAKE_DIR})
+# The C helpers for the blocks go beside orvell.h, the library's public
+# header (src/ names that one).
+install(FILES ${PROJECT_SOURCE_DIR}/include/orvell_block.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 configure_file(${CMAKE_CURRENT_LIST_DIR}/OrvellConfig.cmake.in
   ${PROJECT_BINARY_DIR}/OrvellConfig.cmake @ONLY)

@@ -3,8 +3,9 @@
 # tree:         installs the build tree into WORK_DIR/prefix, checks that
 #               every installed file is in its place and runs the installed
 #               tool, which must find the installed library by itself.
-# pkg-config:   compiles the consumer with the flags of the installed
-#               orvell.pc and runs it against the installed library.
+# pkg-config:   compiles the consumer, and the README's C example, with the
+#               flags of the installed orvell.pc and runs them against the
+#               installed library.
 # find-package: builds the consumer as a CMake project that finds the
 #               installed package, then checks that the version file
 #               refuses a later major version.
@@ -39,6 +40,7 @@ if(MODE STREQUAL "tree")
   run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
   set(files
     ${INCLUDEDIR}/orvell.h
+    ${INCLUDEDIR}/orvell_block.h
     ${LIBDIR}/liborvell.so
     ${LIBDIR}/liborvell.so.${VERSION_MAJOR}
     ${LIBDIR}/liborvell.so.${VERSION}
@@ -72,11 +74,32 @@ elseif(MODE STREQUAL "pkg-config")
   separate_arguments(cflags UNIX_COMMAND "${out}")
   run(${PKG_CONFIG} --libs orvell)
   separate_arguments(libs UNIX_COMMAND "${out}")
-  run(${C_COMPILER} ${cflags} ${CONSUMER_DIR}/consumer.c -o ${work}/consumer ${libs})
+  # As strict C99 as a host may compile the installed headers.
+  run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror ${cflags}
+    ${CONSUMER_DIR}/consumer.c -o ${work}/consumer ${libs})
   # Outside the system directories the loader must be told where to look,
   # as the README says.
   expect_output(${CMAKE_COMMAND} "${expected}"
     -E env LD_LIBRARY_PATH=${prefix}/${LIBDIR} ${work}/consumer)
+
+  # The first C block of the README's "Calling it from C", as a reader
+  # copies it.
+  file(READ ${README} readme)
+  string(FIND "${readme}" "\n## Calling it from C\n" at)
+  string(SUBSTRING "${readme}" ${at} -1 readme)
+  string(FIND "${readme}" "\n```c\n" start)
+  math(EXPR start "${start} + 6")
+  string(SUBSTRING "${readme}" ${start} -1 readme)
+  string(FIND "${readme}" "\n```\n" end)
+  if(at EQUAL -1 OR start LESS 6 OR end EQUAL -1)
+    message(FATAL_ERROR "no C example under \"Calling it from C\" in ${README}")
+  endif()
+  string(SUBSTRING "${readme}" 0 ${end} example)
+  file(WRITE ${work}/song.c "${example}\n")
+  run(${C_COMPILER} -std=c99 -Wall -Wextra -Wpedantic -Werror ${cflags}
+    ${work}/song.c -o ${work}/song ${libs})
+  expect_output(${CMAKE_COMMAND} "title: Blue in Green"
+    -E env LD_LIBRARY_PATH=${prefix}/${LIBDIR} ${work}/song)
 
 elseif(MODE STREQUAL "find-package")
   set(work ${WORK_DIR}/find-package)
