@@ -143,7 +143,8 @@ TEST(Read, EachFileThatCannotBeReadIsNamedWithItsCauseAndTheRestAreStillRead) {
     std::string cause;
     int code;
   } failing[] = {
-      {text, "not an audio format TagLib handles", -3},
+      // The library's own reason, where it was called.
+      {text, "not an audio file TagLib reads", -3},
       {missing, "no such file", 0},
       {fifo, "not a regular file (FIFO, socket or device): not opened", 0},
       {dir.path(), "is a directory (orvell scan reads directories)", 0},

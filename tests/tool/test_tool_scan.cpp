@@ -70,7 +70,8 @@ class Scan : public ::testing::Test {
   std::vector<std::string> others_;  // regular files not named like audio
 };
 
-const char* const kCannotOpen = "not an audio format TagLib handles";
+// The library's reason for a file it does not take for audio.
+const char* const kCannotOpen = "not an audio file TagLib reads";
 // Every fixture, the tagged FLAC and the one in capitals are read; the
 // FIFO and the four files not named like audio are skipped; the text file
 // fails.

@@ -135,14 +135,15 @@ TEST(Write, OneChangeGoesToEveryFileAndEachFailureNamesItsCause) {
   } failing[] = {
       {dir.File("missing.flac"), "no such file"},
       {dir.File("nowhere/missing.flac"), "no such file"},
-      {dir.Copy("notaudio.flac"), "not an audio format TagLib handles"},
-      {fifo, "not a regular file (FIFO, socket or device): not opened"},
-      {dir.path(), "is a directory (orvell scan reads directories)"},
+      // The library's own reasons, told right after each call.
+      {dir.Copy("notaudio.flac"), "not an audio file TagLib reads"},
+      {fifo, "a FIFO, not a file"},
+      {dir.path(), "a folder, not a file"},
       {unreadable, "permission denied"},
-      {read_only, "save refused: permission denied"},
-      {damaged, damaged_opens ? "save refused: TagLib did not save the file (disk full, or a save "
-                                "that would damage it)"
-                              : "not an audio format TagLib handles"},
+      {read_only, "the file cannot be opened for writing: permission denied"},
+      {damaged, damaged_opens ? "save refused: a chunk-offset table claims more entries than its "
+                                "box holds"
+                              : "not an audio file TagLib reads"},
   };
   // The files may follow --clear, which takes one field.
   std::vector<std::string> args = {"write", "--album", "Kind of Blue", "--track", "3/12",

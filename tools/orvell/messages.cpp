@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "orvell.h"
+
 namespace orvell_tool {
 namespace {
 
@@ -83,16 +85,38 @@ std::string RefuseBeforeOpening(const std::string& path) {
   return "";
 }
 
+const char* ExportName(Export e) {
+  switch (e) {
+    case Export::kReadTags: return "OV_ReadTags";
+    case Export::kWriteTags: return "OV_WriteTags";
+    case Export::kReadProperties: return "OV_ReadProperties";
+    case Export::kWriteProperties: return "OV_WriteProperties";
+    case Export::kReadPictures: return "OV_ReadPictures";
+    case Export::kGetPicture: return "OV_GetPicture";
+    case Export::kSetPicture: return "OV_SetPicture";
+    case Export::kRemovePictures: return "OV_RemovePictures";
+  }
+  return "liborvell";
+}
+
 std::string DescribeFailure(Export e, int32_t code, const std::string& path) {
+  char reason[1024];
+  const int32_t length = OV_LastError(reason, sizeof reason);
+  if (length > 0) return std::string(reason, static_cast<size_t>(length));
+  // The library said nothing: the code's meaning, and what the path shows.
   if (code == -3) return DescribeUnopened(path);
-  if (code == -8 && e == Export::kWriteTags) return DescribeUnsaved(path);
+  const bool save_failed =
+      (code == -8 && (e == Export::kWriteTags || e == Export::kWriteProperties)) ||
+      (code == -5 && (e == Export::kSetPicture || e == Export::kRemovePictures));
+  if (save_failed) return DescribeUnsaved(path);
   for (const CodeText& entry : kCodes) {
     if (entry.code != code) continue;
-    const char* text = e == Export::kReadTags ? entry.read_tags : entry.write_tags;
+    const char* text = e == Export::kReadTags    ? entry.read_tags
+                       : e == Export::kWriteTags ? entry.write_tags
+                                                 : nullptr;
     if (text != nullptr) return text;
   }
-  return "unexpected result " + std::to_string(code) + " from " +
-         (e == Export::kReadTags ? "OV_ReadTags" : "OV_WriteTags");
+  return "unexpected result " + std::to_string(code) + " from " + ExportName(e);
 }
 
 void ReportFailure(const std::string& file, const std::string& what) {

@@ -1,5 +1,5 @@
-// Words for the failures of the two exports the tool calls, and the one
-// shape of every failure message: "orvell: FILE: what went wrong".
+// Words for the failures of the exports the tool calls, and the one shape
+// of every failure message: "orvell: FILE: what went wrong".
 #ifndef ORVELL_TOOLS_ORVELL_MESSAGES_H
 #define ORVELL_TOOLS_ORVELL_MESSAGES_H
 
@@ -10,19 +10,32 @@
 namespace orvell_tool {
 
 // The export whose family gives a negative result its meaning.
-enum class Export { kReadTags, kWriteTags };
+enum class Export {
+  kReadTags,
+  kWriteTags,
+  kReadProperties,
+  kWriteProperties,
+  kReadPictures,
+  kGetPicture,
+  kSetPicture,
+  kRemovePictures,
+};
+
+// "OV_ReadTags" for kReadTags.
+const char* ExportName(Export e);
 
 // Why the library cannot open path, told without opening it, or empty
 // when nothing but the file's content can tell: no such file, a
 // directory, or something other than a regular file.
 std::string RefuseBeforeOpening(const std::string& path);
 
-// What a negative result of the export on path means, for a user. The
-// library says only that a file "did not open" or "did not save"; the
-// cause is found by looking at the path afterwards: no such file,
-// permission denied, not an audio format TagLib handles, save refused.
-// Every failed call of the library is put into words here, right after the
-// call and on the thread that made it.
+// What a negative result of the export on path means, for a user: the
+// library's own reason (OV_LastError: "no such file", "save refused:
+// another program changed the file since it was read"). Where it gives
+// none, the code's meaning, and for a file that did not open or save the
+// cause a look at the path finds. OV_LastError tells of the last call of
+// the thread: every failed call of the library is put into words here,
+// right after the call and on the thread that made it.
 std::string DescribeFailure(Export e, int32_t code, const std::string& path);
 
 // A failed system call's errno in words: "no such file", "permission
