@@ -1,5 +1,6 @@
 // orvell read, run as a user runs it: its JSON parsed back and compared with
-// OV_ReadTags, its listing, and how it reports files it cannot read.
+// OV_ReadTags, TagLib's property map and OV_ReadPictures, its listing, and
+// how it reports files it cannot read.
 #include <sys/stat.h>
 
 #include <iterator>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "orvell.h"
 #include "run_tool.h"
 #include "support/temp_files.h"
 #include "tool_support.h"
@@ -27,14 +29,21 @@ TEST_P(ReadEveryFormat, JsonIsWhatOvReadTagsReads) {
   const std::string untagged = dir.Copy(GetParam(), "untagged-" + GetParam());
   const std::string tagged = dir.Copy(GetParam());
   orvell_test::SetFields(tagged, orvell_test::RichValues());
+  // Several values of a key, and a front cover.
+  ASSERT_EQ(OV_WriteProperties(tagged.c_str(), "4:MOOD1:24:calm10:late night"), 1);
+  const std::string cover = orvell_test::PngImage(3000);
+  ASSERT_EQ(OV_SetPicture(tagged.c_str(), 3, nullptr, nullptr, cover.data(), 3000), 1);
 
   const orvell_test::ToolRun run = RunTool({"read", "--json", tagged, untagged});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 2u) << run.out;
-  orvell_test::ExpectJsonRecord(ordered_json::parse(lines[0]), tagged, LibraryFields(tagged));
-  orvell_test::ExpectJsonRecord(ordered_json::parse(lines[1]), untagged, LibraryFields(untagged));
+  const ordered_json record = ordered_json::parse(lines[0]);
+  orvell_test::ExpectJsonRecord(record, tagged, LibraryFields(tagged), true);
+  orvell_test::ExpectJsonRecord(ordered_json::parse(lines[1]), untagged, LibraryFields(untagged), true);
+  EXPECT_EQ(record["properties"]["MOOD"], ordered_json({"calm", "late night"}));
+  EXPECT_EQ(record["pictures"], ordered_json::parse(R"([{"type":3,"mime":"image/png","description":"","size":3000}])"));
 }
 
 ORVELL_TOOL_EVERY_FORMAT(ReadEveryFormat);
@@ -68,6 +77,28 @@ TEST(Read, ListingShowsEveryFieldWithItsValueInOneColumn) {
     EXPECT_EQ(line.substr(0, 2 + label.size()), "  " + label) << line;
     EXPECT_EQ(line.substr(column), fields[i] + unit) << line;
   }
+}
+
+TEST(Read, AllListsTheFormatEveryPropertyAndEachPictureAfterTheFields) {
+  TempDir dir;
+  const std::string path = dir.Copy("silence.mp3");
+  ASSERT_EQ(OV_WriteProperties(path.c_str(), "4:MOOD1:24:calm13:late\nat night"), 1);
+  const std::string cover = orvell_test::PngImage(4321);
+  ASSERT_EQ(OV_SetPicture(path.c_str(), 4, nullptr, "Sleeve", cover.data(), 4321), 1);
+  const orvell_test::ToolRun run = RunTool({"read", "--all", path});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<std::string> lines = Lines(run.out);
+  ASSERT_EQ(lines.size(), 1 + orvell_blocks::kReadFields + 6) << run.out;
+  lines.erase(lines.begin(), lines.begin() + 1 + orvell_blocks::kReadFields);
+  // A value's further lines, and a key's further values, stay in the
+  // value column.
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "  format        MP3",
+                       "  properties    MOOD=calm",
+                       "                MOOD=late",
+                       "                at night",
+                       "                TITLE=Silence",
+                       "  pictures      back cover, image/png, 4321 bytes, \"Sleeve\""}));
 }
 
 TEST(Read, ListingsOfSeveralFilesAreSeparatedByABlankLine) {
@@ -160,7 +191,7 @@ TEST(Read, EachFileThatCannotBeReadIsNamedWithItsCauseAndTheRestAreStillRead) {
     EXPECT_EQ(ordered_json::parse(out[i < 1 ? i : i + 1]), expected);
     err.push_back("orvell: " + failing[i].path + ": " + failing[i].cause);
   }
-  orvell_test::ExpectJsonRecord(ordered_json::parse(out[1]), good, LibraryFields(good));
+  orvell_test::ExpectJsonRecord(ordered_json::parse(out[1]), good, LibraryFields(good), true);
   EXPECT_EQ(out.back(), out[1]);
   EXPECT_EQ(Lines(run.err), err);
 }

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "orvell.h"
 #include "run_tool.h"
 #include "support/temp_files.h"
 #include "tool_support.h"
@@ -44,6 +45,8 @@ class Scan : public ::testing::Test {
     }
     audio_.push_back(dir_.Copy("silence.flac", "music/tagged.flac"));
     orvell_test::SetFields(audio_.back(), orvell_test::RichValues());
+    const std::string cover = orvell_test::PngImage(1 << 16);
+    EXPECT_EQ(OV_SetPicture(audio_.back().c_str(), 3, nullptr, "front", cover.data(), 1 << 16), 1);
     audio_.push_back(dir_.Copy("silence.mp3", "music/b-side/LOUD.MP3"));
     text_ = dir_.Copy("notaudio.flac", "music/b-side/notes.flac");
     for (const char* name : {"cover.jpg", "album.cue", "b-side/rip.log", "b-side/deeper/notes.txt"}) {
@@ -82,24 +85,32 @@ const std::string kSummary = "orvell scan: files read " +
 TEST_F(Scan, OneAndFourThreadsGiveTheSameRecordsInSortedPathOrder) {
   const orvell_test::ToolRun one = RunTool({"scan", "--jobs", "1", root_}, orvell_test::Within(30));
   const orvell_test::ToolRun four = RunTool({"scan", "--jobs", "4", "--json", root_}, orvell_test::Within(30));
-  ASSERT_FALSE(one.timed_out || four.timed_out) << "a FIFO was opened";
+  // --all: every property and the list of pictures too, their sizes only.
+  const orvell_test::ToolRun all = RunTool({"scan", "--jobs", "4", "--all", root_}, orvell_test::Within(30));
+  ASSERT_FALSE(one.timed_out || four.timed_out || all.timed_out) << "a FIFO was opened";
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(four.status, 0) << four.err;
+  EXPECT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(one.out, four.out);
 
   const std::vector<std::string> files = Files();
-  const std::vector<std::string> lines = Lines(four.out);
-  ASSERT_EQ(lines.size(), files.size()) << four.out;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const ordered_json record = ordered_json::parse(lines[i]);
-    if (files[i] == text_) {
-      EXPECT_EQ(record, ordered_json::parse(R"({"path":")" + text_ + R"(","error":")" +
-                                            kCannotOpen + R"(","code":-3})"));
-    } else {
-      orvell_test::ExpectJsonRecord(record, files[i], orvell_test::LibraryFields(files[i]));
+  for (const orvell_test::ToolRun* run : {&four, &all}) {
+    const std::vector<std::string> lines = Lines(run->out);
+    ASSERT_EQ(lines.size(), files.size()) << run->out;
+    for (size_t i = 0; i < files.size(); ++i) {
+      const ordered_json record = ordered_json::parse(lines[i]);
+      if (files[i] == text_) {
+        EXPECT_EQ(record, ordered_json::parse(R"({"path":")" + text_ + R"(","error":")" +
+                                              kCannotOpen + R"(","code":-3})"));
+      } else {
+        orvell_test::ExpectJsonRecord(record, files[i], orvell_test::LibraryFields(files[i]),
+                                      run == &all);
+      }
     }
   }
-  for (const orvell_test::ToolRun* run : {&one, &four}) {
+  EXPECT_NE(all.out.find(R"("pictures":[{"type":3,"mime":"image/png","description":"front","size":65536}])"),
+            std::string::npos) << all.out;
+  for (const orvell_test::ToolRun* run : {&one, &four, &all}) {
     const std::vector<std::string> err = Lines(run->err);
     ASSERT_EQ(err.size(), 2u) << run->err;
     EXPECT_EQ(err[0], "orvell: " + text_ + ": " + kCannotOpen);

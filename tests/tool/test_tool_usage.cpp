@@ -64,6 +64,7 @@ const UsageCase kUsageCases[] = {
     {{"write", "--number-tracks", "--track-total", "3", "FILE"}, "it cannot go with --track-total"},
     {{"write", "--number-tracks", "--clear", "track_total", "FILE"}, "it cannot go with --clear track_total"},
     {{"write", "--journal", "", "--title", "x", "FILE"}, "--journal: empty file name"},
+    {{"scan", "--all", "--csv", "DIR"}, "--csv excludes --all"},
     {{"scan"}, "DIR is required"},
     {{"scan", "--jobs", "0", "DIR"}, "--jobs"},
     {{"scan", "--jobs", "many", "DIR"}, "--jobs"},

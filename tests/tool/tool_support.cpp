@@ -1,9 +1,13 @@
 #include "tool_support.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
 #include <vector>
 
 #include "orvell.h"
 #include "support/tag_model.h"
+#include "support/taglib_direct.h"
 
 namespace orvell_test {
 
@@ -43,9 +47,9 @@ void SetFields(const std::string& path, const WriteValues& values) {
 }
 
 void ExpectJsonRecord(const nlohmann::ordered_json& record, const std::string& path,
-                      const orvell_blocks::ReadFields& fields) {
+                      const orvell_blocks::ReadFields& fields, bool everything) {
   ASSERT_TRUE(record.is_object());
-  ASSERT_EQ(record.size(), 1 + orvell_blocks::kReadFields) << record.dump();
+  ASSERT_EQ(record.size(), 1 + orvell_blocks::kReadFields + (everything ? 3 : 0)) << record.dump();
   auto item = record.items().begin();
   EXPECT_EQ(item.key(), "path");
   EXPECT_EQ(item.value(), path);
@@ -62,6 +66,48 @@ void ExpectJsonRecord(const nlohmann::ordered_json& record, const std::string& p
       EXPECT_EQ(value.get<long long>(), orvell_blocks::DecimalField(fields[i])) << key << " of " << path;
     }
   }
+  if (!everything) return;
+  // The format by the extension, as TagLib picks one.
+  static const std::map<std::string, std::string> kFormats = {
+      {"mp3", "MP3"}, {"flac", "FLAC"}, {"ogg", "Ogg"},      {"opus", "Opus"}, {"m4a", "MP4"},
+      {"wav", "WAV"}, {"aiff", "AIFF"}, {"wv", "WavPack"},   {"wma", "ASF"},   {"ape", "APE"}};
+  std::string extension = path.substr(path.rfind('.') + 1);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto format = kFormats.find(extension);
+  EXPECT_EQ(nlohmann::json(record["format"]), format == kFormats.end() ? nlohmann::json() : nlohmann::json(format->second)) << path;
+  nlohmann::json properties = nlohmann::json::object();
+  for (const auto& [key, values] : ReadPropertyMap(path)) {
+    nlohmann::json& texts = properties[key.to8Bit(true)] = nlohmann::json::array();
+    for (const TagLib::String& value : values) texts.push_back(value.to8Bit(true));
+  }
+  EXPECT_EQ(nlohmann::json(record["properties"]), properties) << path;
+  EXPECT_EQ(nlohmann::json(record["pictures"]), LibraryPictures(path)) << path;
+}
+
+nlohmann::json LibraryPictures(const std::string& path) {
+  std::string block(static_cast<size_t>(std::max(OV_ReadPictures(path.c_str(), nullptr, 0), 1)), '\0');
+  const int32_t length = OV_ReadPictures(path.c_str(), block.data(), static_cast<int32_t>(block.size()));
+  EXPECT_GE(length, 0) << "OV_ReadPictures on " << path;
+  // Four fields a picture, each "<length>:<bytes>".
+  std::vector<std::string> fields;
+  for (size_t at = 0; length >= 0 && at < static_cast<size_t>(length);) {
+    const size_t colon = block.find(':', at);
+    const size_t size = std::stoul(block.substr(at, colon - at));
+    fields.push_back(block.substr(colon + 1, size));
+    at = colon + 1 + size;
+  }
+  nlohmann::json pictures = nlohmann::json::array();
+  for (size_t i = 0; i + 3 < fields.size(); i += 4) {
+    pictures.push_back({{"type", std::stoi(fields[i])}, {"mime", fields[i + 1]},
+                        {"description", fields[i + 2]}, {"size", std::stoll(fields[i + 3])}});
+  }
+  return pictures;
+}
+
+std::string PngImage(size_t size) {
+  std::string image("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16);
+  for (size_t i = image.size(); i < size; ++i) image += static_cast<char>(i * 7);
+  return image;
 }
 
 std::string FormatName(const ::testing::TestParamInfo<std::string>& info) {

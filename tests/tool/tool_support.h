@@ -33,9 +33,19 @@ void SetFields(const std::string& path, const WriteValues& values);
 
 // Expects record to be the tool's JSON for path: the path, then the 17
 // fields in order under their names, texts as strings, integers as numbers,
-// equal to fields.
+// equal to fields; with everything, then the "format" its extension
+// names, the "properties" TagLib reads from it (values as arrays) and the
+// "pictures" OV_ReadPictures lists.
 void ExpectJsonRecord(const nlohmann::ordered_json& record, const std::string& path,
-                      const orvell_blocks::ReadFields& fields);
+                      const orvell_blocks::ReadFields& fields, bool everything = false);
+
+// The pictures of path as OV_ReadPictures lists them, as the tool's JSON
+// gives them: type, mime, description, size.
+nlohmann::json LibraryPictures(const std::string& path);
+
+// An image of size bytes whose first bytes make it a PNG, as a tagger
+// would embed one.
+std::string PngImage(size_t size);
 
 // The fixture's format, "flac" for silence.flac, as a test name.
 std::string FormatName(const ::testing::TestParamInfo<std::string>& info);

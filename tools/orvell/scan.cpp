@@ -1,11 +1,11 @@
-// orvell scan [--jobs N] [--json|--csv] [--all-files] [--output FILE] DIR...:
-// the tags of every audio file under the directories, read N at a time,
-// written in sorted path order.
+// orvell scan [--jobs N] [--json [--all]|--csv] [--all-files] [--output FILE]
+// DIR...: the tags of every audio file under the directories, read N at a
+// time, written in sorted path order; with --all, every property and the
+// list of pictures too.
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -36,25 +36,13 @@ struct ScanOptions {
   bool json = false;
   bool csv = false;
   bool all_files = false;
+  bool all = false;
   std::string output;
 };
 
-// The extensions TagLib picks a format by (TagLib 1.11 to 2.x), lower case.
-constexpr std::string_view kAudioExtensions[] = {
-    "3g2", "aac", "afc", "aif", "aifc", "aiff", "ape", "asf",  "dff", "dsdiff", "dsf",
-    "flac", "it", "m4a", "m4b", "m4p", "m4r", "m4v", "mod", "module", "mp2", "mp3",
-    "mp4", "mpc", "nst", "oga", "ogg", "opus", "s3m", "spx", "tta", "wav", "wma",
-    "wow", "wv", "xm"};
-
-// Whether the file name ends in one of those extensions, in any case.
+// Whether the file name ends in an extension TagLib picks a format by.
 bool HasAudioExtension(const fs::path& file) {
-  const std::string name = file.filename().string();
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || name.size() - dot - 1 > 6) return false;
-  std::string extension = name.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return std::find(std::begin(kAudioExtensions), std::end(kAudioExtensions), extension) !=
-         std::end(kAudioExtensions);
+  return !FormatByName(file.filename().string()).empty();
 }
 
 // Whether the file is what a save of another left beside it
@@ -159,9 +147,9 @@ class Emitter {
 };
 
 // One thread reads, formats and writes each file in turn.
-void ReadInTurn(const std::vector<std::string>& files, RecordWriter::Format format,
-                Emitter& emitter) {
-  TagReader reader;
+void ReadInTurn(const std::vector<std::string>& files, TagReader::Reach reach,
+                RecordWriter::Format format, Emitter& emitter) {
+  TagReader reader(reach);
   RecordWriter writer(format);
   std::string record;
   for (size_t i = 0; i < files.size(); ++i) {
@@ -185,7 +173,7 @@ struct Slot {
 // thread also emits the records in turn, between its own files; once
 // there are none left to read it waits for the rest a batch at a time, and
 // only the worker that completes the record it waits for wakes it.
-void ReadInParallel(const std::vector<std::string>& files, unsigned jobs,
+void ReadInParallel(const std::vector<std::string>& files, unsigned jobs, TagReader::Reach reach,
                     RecordWriter::Format format, Emitter& emitter) {
   constexpr size_t kBatch = 64;
   constexpr size_t kNone = SIZE_MAX;
@@ -212,7 +200,7 @@ void ReadInParallel(const std::vector<std::string>& files, unsigned jobs,
     return true;
   };
   auto worker = [&] {
-    TagReader reader;
+    TagReader reader(reach);
     RecordWriter writer(format);
     while (read_next(reader, writer)) {
     }
@@ -225,7 +213,7 @@ void ReadInParallel(const std::vector<std::string>& files, unsigned jobs,
   for (size_t t = 0; t < count; ++t) threads.emplace_back(worker);
   pthread_sigmask(SIG_SETMASK, &before, nullptr);
 
-  TagReader reader;
+  TagReader reader(reach);
   RecordWriter writer(format);
   std::vector<Slot> batch;
   for (size_t emitted = 0; emitted < files.size();) {
@@ -274,6 +262,8 @@ int RunScan(const ScanOptions& options) {
   const Walk walk = WalkRoots(options);
   const RecordWriter::Format format =
       options.csv ? RecordWriter::Format::kCsv : RecordWriter::Format::kJson;
+  const TagReader::Reach reach =
+      options.all ? TagReader::Reach::kEverything : TagReader::Reach::kFields;
   const std::string header = RecordWriter(format).Header();
   std::fwrite(header.data(), 1, header.size(), out);
 
@@ -281,9 +271,9 @@ int RunScan(const ScanOptions& options) {
   {
     Emitter emitter(walk.files, out, records_on_terminal);
     if (options.jobs == 1 || walk.files.size() <= 1) {
-      ReadInTurn(walk.files, format, emitter);
+      ReadInTurn(walk.files, reach, format, emitter);
     } else {
-      ReadInParallel(walk.files, options.jobs, format, emitter);
+      ReadInParallel(walk.files, options.jobs, reach, format, emitter);
     }
     counts = emitter.Finish();
   }
@@ -312,6 +302,10 @@ void AddScanCommand(CLI::App& app, Command& command) {
   CLI::Option* json = scan->add_flag("--json", options->json, "JSON Lines records (the default)");
   CLI::Option* csv = scan->add_flag("--csv", options->csv, "CSV rows under a header");
   json->excludes(csv);
+  scan->add_flag("--all", options->all,
+                 "JSON records also hold the format, every property and a summary of each "
+                 "picture (type, MIME type, description, size), as read --json")
+      ->excludes(csv);
   scan->add_flag("--all-files", options->all_files,
                  "Read every regular file, not only those named like audio (.mp3, .flac, ...)");
   scan->add_option("-o,--output", options->output, "Write the records to FILE instead of stdout");
