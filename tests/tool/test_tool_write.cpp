@@ -1,15 +1,18 @@
 // orvell write, run as a user runs it: write then read round trips on every
-// format, --clear, and failures that leave the file as it was.
+// format, --clear, property keys, covers in and out (orvell cover), the
+// journal and undo, and failures that leave the file as it was.
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "orvell.h"
 #include "run_tool.h"
 #include "support/tag_model.h"
 #include "support/taglib_direct.h"
@@ -45,7 +48,12 @@ TEST_P(WriteEveryFormat, EveryFieldSetByWriteIsReadBack) {
   TempDir dir;
   const std::string path = dir.Copy(GetParam());
   const orvell_test::WriteValues& values = orvell_test::RichValues();
-  Write(path, orvell_test::WriteArgs(values));
+  const std::string image = dir.File("cover.png");
+  orvell_test::WriteBytes(image, orvell_test::PngImage(5000));
+  std::vector<std::string> args = orvell_test::WriteArgs(values);
+  args.insert(args.end(), {"--set", "MOOD=calm", "--set", "mood=late night", "--set",
+                           "MUSICBRAINZ_TRACKID=8f9a7c4e", "--cover", image});
+  Write(path, args);
 
   const nlohmann::ordered_json record = ReadJson(path);
   const ReadFields fields = LibraryFields(path);
@@ -58,6 +66,11 @@ TEST_P(WriteEveryFormat, EveryFieldSetByWriteIsReadBack) {
   EXPECT_EQ(direct.title, values[orvell_blocks::kTitle]);
   EXPECT_EQ(direct.artist, values[orvell_blocks::kArtist]);
   EXPECT_EQ(direct.year, 1959u);
+  // A repeated key gives several values, in order.
+  EXPECT_EQ(orvell_test::Values(path, "MOOD"), (std::vector<std::string>{"calm", "late night"}));
+  EXPECT_EQ(orvell_test::Values(path, "MUSICBRAINZ_TRACKID"), std::vector<std::string>{"8f9a7c4e"});
+  EXPECT_EQ(record["pictures"], nlohmann::ordered_json::parse(
+                                    R"([{"type":3,"mime":"image/png","description":"","size":5000}])"));
 }
 
 ORVELL_TOOL_EVERY_FORMAT(WriteEveryFormat);
@@ -227,8 +240,13 @@ TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
   const ReadFields flac_before = LibraryFields(flac);
   const ReadFields mp3_before = LibraryFields(mp3);
 
+  // Property keys are journaled too, by their names, with their values.
+  const std::vector<std::string> keys = {"MOOD", "GENRE"};
+  std::map<std::string, std::vector<std::string>> flac_keys;
+  for (const std::string& key : keys) flac_keys[key] = orvell_test::Values(flac, key);
   const std::vector<std::string> change = {"write", "--title", "New", "--year", "2001",
-                                           "--clear", "comment", "--track", "5/9"};
+                                           "--clear", "comment", "--track", "5/9", "--set",
+                                           "MOOD=calm", "--set", "MOOD=late", "--remove", "genre"};
   std::vector<std::string> args = change;
   args.insert(args.end(), {"--journal", journal, flac, dir.File("missing.mp3")});
   EXPECT_EQ(RunTool(args).status, 1);
@@ -244,6 +262,7 @@ TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
   const std::vector<std::string> lines = orvell_test::Lines(orvell_test::ReadBytes(journal));
   ASSERT_EQ(lines.size(), 2u);
   const std::pair<std::string, ReadFields> written[] = {{flac, flac_before}, {mp3, mp3_before}};
+  const std::map<std::string, std::vector<std::string>> keys_before[] = {flac_keys, {}};
   for (size_t r = 0; r < 2; ++r) {
     const nlohmann::json record = nlohmann::json::parse(lines[r]);
     EXPECT_EQ(record["path"], written[r].first);
@@ -258,9 +277,19 @@ TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
       changes[orvell_blocks::kFieldNames[i]] = {{"old", value(written[r].second[i])},
                                                 {"new", value(after[i])}};
     }
+    for (const std::string& key : keys) {
+      const auto old_values = keys_before[r].find(key);
+      const nlohmann::json was = old_values == keys_before[r].end() ? nlohmann::json::array()
+                                                                   : nlohmann::json(old_values->second);
+      const nlohmann::json now = orvell_test::Values(written[r].first, key);
+      if (was != now) changes[key] = {{"old", was}, {"new", now}};
+    }
     EXPECT_EQ(record["changes"], changes) << written[r].first;
     EXPECT_TRUE(record["changes"].contains("year")) << lines[r];
+    EXPECT_EQ(record["changes"]["MOOD"]["new"], nlohmann::json({"calm", "late"})) << lines[r];
   }
+  EXPECT_EQ(nlohmann::json::parse(lines[0])["changes"]["GENRE"],
+            nlohmann::json::parse(R"({"old":["Jazz"],"new":[]})"));
 
   // Another program changes the title of one file.
   orvell_test::SetValues(flac, "TITLE", {"Mine"});
@@ -273,6 +302,10 @@ TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
   EXPECT_EQ(LibraryFields(flac), flac_expected);
   EXPECT_EQ(LibraryFields(mp3), mp3_before);
   EXPECT_EQ(orvell_test::Values(flac, "TRACKNUMBER"), std::vector<std::string>{"3/12"});
+  for (const std::string& key : keys) {
+    EXPECT_EQ(orvell_test::Values(flac, key), flac_keys[key]) << key;
+    EXPECT_EQ(orvell_test::Values(mp3, key), std::vector<std::string>()) << key;
+  }
 
   const orvell_test::ToolRun again = RunTool({"undo", journal});
   EXPECT_EQ(again.status, 0);
@@ -282,3 +315,4 @@ TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
 }
 
 }  // namespace
+

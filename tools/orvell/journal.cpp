@@ -28,12 +28,31 @@ std::string UtcNow() {
 }
 
 // Whether value is one the field can hold: a string for a text, null or a
-// whole number from 0 to 2147483647 for a number.
+// whole number from 0 to 2147483647 for a number, an array of strings for a
+// property key.
 bool Holds(size_t field, const ordered_json& value) {
+  if (field == kWriteRecords) {
+    if (!value.is_array()) return false;
+    for (const ordered_json& text : value) {
+      if (!text.is_string()) return false;
+    }
+    return true;
+  }
   if (orvell_blocks::IsTextField(field)) return value.is_string();
   if (value.is_null()) return true;
   return value.is_number_integer() && value.get<long long>() >= 0 &&
          value.get<long long>() <= 2147483647;
+}
+
+// Whether name is a property key as the journal writes one: a key
+// (printable ASCII, no "=") with no lower-case letter, which no field name
+// is.
+bool IsPropertyKeyName(const std::string& name) {
+  if (!IsPropertyKey(name)) return false;
+  for (char c : name) {
+    if (c >= 'a' && c <= 'z') return false;
+  }
+  return true;
 }
 
 // The record on one line of a journal; what is wrong with it, or "".
@@ -50,16 +69,18 @@ std::string ParseRecord(const std::string& line, JournalRecord& record) {
   for (const auto& item : changes->items()) {
     size_t field = 0;
     while (field < kWriteRecords && item.key() != kFieldNames[field]) ++field;
-    if (field == kWriteRecords) {
+    if (field == kWriteRecords && !IsPropertyKeyName(item.key())) {
       record.unknown.push_back(item.key());
       continue;
     }
     const ordered_json& change = item.value();
     if (!change.is_object() || !change.contains("old") || !change.contains("new") ||
         !Holds(field, change["old"]) || !Holds(field, change["new"])) {
-      return "\"" + item.key() + "\" is not an old and a new value of the field";
+      return "\"" + item.key() + "\" is not an old and a new value of the " +
+             (field == kWriteRecords ? "key" : "field");
     }
-    record.changes.push_back({field, change["old"], change["new"]});
+    record.changes.push_back({field, field == kWriteRecords ? item.key() : "", change["old"],
+                              change["new"]});
   }
   return "";
 }
@@ -78,6 +99,34 @@ ordered_json JournalValue(size_t field, std::string_view value) {
   return number == 0 ? ordered_json(nullptr) : ordered_json(number);
 }
 
+ordered_json JournalValue(const PropertyValues& properties, const std::string& key) {
+  const auto found = properties.find(key);
+  ordered_json values = ordered_json::array();
+  if (found != properties.end()) {
+    for (const std::string& value : found->second) values.push_back(value);
+  }
+  return values;
+}
+
+ordered_json JournalChanges(const WritableFields& before, const WritableFields& after,
+                            const std::vector<std::string>& keys,
+                            const PropertyValues& properties_before,
+                            const PropertyValues& properties_after) {
+  ordered_json changes = ordered_json::object();
+  for (size_t i = 0; i < kWriteRecords; ++i) {
+    if (before[i] == after[i]) continue;
+    changes[kFieldNames[i]] = {{"old", JournalValue(i, before[i])},
+                               {"new", JournalValue(i, after[i])}};
+  }
+  for (const std::string& key : keys) {
+    ordered_json old_values = JournalValue(properties_before, key);
+    ordered_json new_values = JournalValue(properties_after, key);
+    if (old_values == new_values) continue;
+    changes[key] = {{"old", std::move(old_values)}, {"new", std::move(new_values)}};
+  }
+  return changes;
+}
+
 JournalWriter::~JournalWriter() {
   if (fd_ >= 0) close(fd_);
 }
@@ -87,14 +136,7 @@ std::string JournalWriter::Open(const std::string& path) {
   return fd_ < 0 ? "cannot open the journal: " + DescribeError(errno) : "";
 }
 
-std::string JournalWriter::Append(const std::string& file, const WritableFields& before,
-                                  const WritableFields& after) {
-  ordered_json changes = ordered_json::object();
-  for (size_t i = 0; i < kWriteRecords; ++i) {
-    if (before[i] == after[i]) continue;
-    changes[kFieldNames[i]] = {{"old", JournalValue(i, before[i])},
-                               {"new", JournalValue(i, after[i])}};
-  }
+std::string JournalWriter::Append(const std::string& file, const ordered_json& changes) {
   if (changes.empty()) return "";
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(file, ec);

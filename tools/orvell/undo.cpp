@@ -1,5 +1,6 @@
 // orvell undo [--quiet] JOURNAL: puts back the values the journaled writes
-// replaced, in every field that still holds a value they gave it.
+// replaced, in every field and property key that still holds a value they
+// gave it.
 #include <array>
 #include <map>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "journal.h"
 #include "messages.h"
 #include "orvell.h"
+#include "orvell_block.h"
 #include "tags.h"
 
 namespace orvell_tool {
@@ -42,13 +44,38 @@ orvell_blocks::WriteRecord Restoring(size_t field, const ordered_json& value) {
                       : orvell_blocks::WriteRecord{Action::Set, text};
 }
 
-// Takes back the records of one file, latest first, field by field. A field
-// that holds the value a record gave it gets the value before that record.
-// One that holds a value from earlier in the journal (the value before the
-// record, or one an earlier record gave or replaced) is already taken back
-// that far, so the record is passed over. Any other value was set since:
-// it is reported and left, and with it the field's earlier records. The
-// file is saved once, and only when a field changes.
+// The value that takes back, latest first, the changes of one field or
+// key (in journal order) from a file that holds now. A value that a change
+// gave gets the value before that change. One from earlier in the journal
+// (the value before the change, or one an earlier change gave or replaced)
+// is already taken back that far, so the change is passed over. Any other
+// value was set since: changed_since is set, and the value and the
+// field's earlier changes are left.
+ordered_json Unwound(const ordered_json& now, const std::vector<const JournalChange*>& changes,
+                     bool& changed_since) {
+  ordered_json value = now;
+  changed_since = false;
+  for (size_t k = changes.size(); k-- > 0;) {
+    if (value == changes[k]->new_value) {
+      value = changes[k]->old_value;
+      continue;
+    }
+    bool earlier = value == changes[k]->old_value;
+    for (size_t j = 0; j < k && !earlier; ++j) {
+      earlier = value == changes[j]->old_value || value == changes[j]->new_value;
+    }
+    if (!earlier) {
+      changed_since = true;
+      break;
+    }
+  }
+  return value;
+}
+
+// Takes back the records of one file, field by field and key by key. A
+// field or key changed since is reported and left. The fields are saved
+// with one OV_WriteTags call and the keys with one OV_WriteProperties call,
+// each only when something in it changes.
 Undone UndoFile(const std::string& file, const std::vector<const JournalRecord*>& records,
                 TagReader& reader) {
   const FileTags& tags = reader.Read(file);
@@ -57,46 +84,74 @@ Undone UndoFile(const std::string& file, const std::vector<const JournalRecord*>
     return Undone::kFailed;
   }
   std::array<std::vector<const JournalChange*>, kWriteRecords> history;
+  std::map<std::string, std::vector<const JournalChange*>> key_history;
   std::set<std::string> unknown;
   for (const JournalRecord* record : records) {
-    for (const JournalChange& change : record->changes) history[change.field].push_back(&change);
-    unknown.insert(record->unknown.begin(), record->unknown.end());
-  }
-  orvell_blocks::WriteRecords block;
-  bool any = false;
-  for (size_t field = 0; field < kWriteRecords; ++field) {
-    const std::vector<const JournalChange*>& changes = history[field];
-    const ordered_json now = JournalValue(field, tags.fields[field]);
-    ordered_json value = now;
-    for (size_t k = changes.size(); k-- > 0;) {
-      if (value == changes[k]->new_value) {
-        value = changes[k]->old_value;
-        continue;
-      }
-      bool earlier = value == changes[k]->old_value;
-      for (size_t j = 0; j < k && !earlier; ++j) {
-        earlier = value == changes[j]->old_value || value == changes[j]->new_value;
-      }
-      if (!earlier) {
-        ReportFailure(file, std::string(kFieldNames[field]) +
-                                " was changed after the write; left as it is");
-        break;
+    for (const JournalChange& change : record->changes) {
+      if (change.IsProperty()) {
+        key_history[change.key].push_back(&change);
+      } else {
+        history[change.field].push_back(&change);
       }
     }
+    unknown.insert(record->unknown.begin(), record->unknown.end());
+  }
+  const auto left = [&file](const std::string& name) {
+    ReportFailure(file, name + " was changed after the write; left as it is");
+  };
+  orvell_blocks::WriteRecords block;
+  bool fields = false;
+  for (size_t field = 0; field < kWriteRecords; ++field) {
+    bool changed_since = false;
+    const ordered_json now = JournalValue(field, tags.fields[field]);
+    const ordered_json value = Unwound(now, history[field], changed_since);
+    if (changed_since) left(kFieldNames[field]);
     if (value == now) continue;
     block[field] = Restoring(field, value);
-    any = true;
+    fields = true;
+  }
+  // The keys a tag holds as the journal holds them: every value, in order.
+  const PropertyValues properties = CopyProperties(tags.properties);
+  OV_BlockWriter writer;
+  std::string property_block;
+  std::vector<std::pair<std::string, ordered_json>> restored;
+  for (const auto& [key, changes] : key_history) {
+    bool changed_since = false;
+    const ordered_json now = JournalValue(properties, key);
+    const ordered_json value = Unwound(now, changes, changed_since);
+    if (changed_since) left(key);
+    if (value != now) restored.emplace_back(key, value);
+  }
+  for (int pass = 0; pass < 2 && !restored.empty(); ++pass) {
+    OV_WriterStart(&writer, property_block.empty() ? nullptr : property_block.data(),
+                   static_cast<int32_t>(property_block.size()));
+    for (const auto& [key, values] : restored) {
+      OV_WriterKey(&writer, key.c_str(), static_cast<int32_t>(values.size()));
+      for (const ordered_json& text : values) {
+        OV_WriterText(&writer, text.get_ref<const std::string&>().c_str());
+      }
+    }
+    property_block.resize(static_cast<size_t>(OV_WriterEnd(&writer)));
   }
   for (const std::string& name : unknown) {
     ReportFailure(file, name + " is not a field this orvell knows; left as it is");
   }
-  if (!any) return Undone::kUnchanged;
-  const std::string encoded = orvell_blocks::EncodeWriteBlock(block);
-  const int32_t result =
-      OV_WriteTags(file.c_str(), encoded.c_str(), static_cast<int32_t>(encoded.size() + 1));
-  if (result < 0) {
-    ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
-    return Undone::kFailed;
+  if (!fields && restored.empty()) return Undone::kUnchanged;
+  if (fields) {
+    const std::string encoded = orvell_blocks::EncodeWriteBlock(block);
+    const int32_t result =
+        OV_WriteTags(file.c_str(), encoded.c_str(), static_cast<int32_t>(encoded.size() + 1));
+    if (result < 0) {
+      ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
+      return Undone::kFailed;
+    }
+  }
+  if (!restored.empty()) {
+    const int32_t result = OV_WriteProperties(file.c_str(), property_block.c_str());
+    if (result < 0) {
+      ReportFailure(file, DescribeFailure(Export::kWriteProperties, result, file));
+      return Undone::kFailed;
+    }
   }
   return Undone::kRestored;
 }
@@ -117,7 +172,12 @@ int RunUndo(const UndoOptions& options) {
     if (own.empty()) files.push_back(record.path);
     own.push_back(&record);
   }
-  TagReader reader;
+  // Property keys are compared with every property the file holds.
+  bool keys = false;
+  for (const JournalRecord& record : records) {
+    for (const JournalChange& change : record.changes) keys = keys || change.IsProperty();
+  }
+  TagReader reader(keys ? TagReader::Reach::kEverything : TagReader::Reach::kFields);
   size_t restored = 0;
   size_t failed = 0;
   for (const std::string& file : files) {

@@ -1,16 +1,25 @@
 // orvell write [--title T] ... [--clear FIELD]... [--number-tracks]
-// [--journal FILE] FILE...: one write block, checked before any file is
-// touched, and one OV_WriteTags call per file.
+// [--set KEY=VALUE]... [--remove KEY]... [--cover IMAGE] [--remove-covers]
+// [--journal FILE] FILE...: every change checked before any file is
+// touched, then per file one OV_WriteTags call for the fields, one
+// OV_WriteProperties call for the property keys, and one call for each
+// change of the pictures.
 #include <array>
+#include <cerrno>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "block_codec.h"
 #include "commands.h"
+#include "format.h"
 #include "journal.h"
 #include "messages.h"
 #include "orvell.h"
+#include "orvell_block.h"
 #include "tags.h"
 #include "usage.h"
 
@@ -26,15 +35,59 @@ struct WriteOptions {
   std::array<CLI::Option*, kWriteRecords> set_options{};
   std::vector<std::string> clear;
   bool number_tracks = false;
+  std::vector<std::string> set;     // KEY=VALUE
+  std::vector<std::string> remove;  // KEY
+  std::string cover;                // the image file
+  bool remove_covers = false;
   std::string journal;
   bool quiet = false;
 };
+
+// Property keys with their new values, in upper case as the library keeps
+// them; no values removes the key.
+using PropertyChanges = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// Everything one write does to each file, checked.
+struct WritePlan {
+  orvell_blocks::WriteRecords records;
+  bool fields = false;  // a field to set or clear
+  PropertyChanges properties;
+  std::string cover;  // the front cover's bytes; empty for none
+  bool remove_covers = false;
+};
+
+// The property keys each writable field is kept under, in field order, so
+// that a write names no key twice: once as a field, once as a key.
+const std::array<std::vector<const char*>, kWriteRecords> kFieldKeys = {{
+    {"TITLE"}, {"ARTIST"}, {"ALBUMARTIST"}, {"ALBUM"}, {"GENRE"}, {"COMMENT", "DESCRIPTION"},
+    {"COMPOSER"}, {"CONDUCTOR"}, {"DATE"},
+    {"TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS"}, {"TRACKNUMBER", "TRACKTOTAL", "TOTALTRACKS"},
+    {"DISCNUMBER", "DISCTOTAL", "TOTALDISCS"}, {"DISCNUMBER", "DISCTOTAL", "TOTALDISCS"},
+}};
 
 // "--album-artist" for album_artist.
 std::string OptionName(size_t field) {
   std::string name = std::string("--") + kFieldNames[field];
   for (char& c : name) c = c == '_' ? '-' : c;
   return name;
+}
+
+// --set and --remove take property keys: printable ASCII without "=".
+std::string CheckKey(const std::string& key) {
+  return IsPropertyKey(key) ? ""
+                            : "'" + key + "' is not a property key: 1 to 255 characters of "
+                                          "printable ASCII, without '='";
+}
+
+std::string CheckKeyAndValue(const std::string& value) {
+  const size_t equals = value.find('=');
+  if (equals == std::string::npos) return "must be KEY=VALUE, not '" + value + "'";
+  return CheckKey(value.substr(0, equals));
+}
+
+std::string Upper(std::string key) {
+  for (char& c : key) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  return key;
 }
 
 // A number the write block takes: digits only, at most 2147483647.
@@ -78,8 +131,8 @@ std::string CheckNumberOrPair(const std::string& value) {
 // The write records of the options. Throws CLI::ValidationError for a
 // combination the block cannot express: a field both set and cleared, a
 // total given twice (--track 3/12 --track-total 12), --clear track with a
-// track total (clearing the track removes its total), --number-tracks with
-// any other change of the track or its total, or nothing to change at all.
+// track total (clearing the track removes its total), or --number-tracks
+// with any other change of the track or its total.
 orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
   using orvell_blocks::Action;
   orvell_blocks::WriteRecords records;
@@ -98,8 +151,6 @@ orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
     records[number].value = value.substr(0, slash);
     records[number + 1] = {Action::Set, value.substr(slash + 1)};
   }
-  bool any = false;
-  for (size_t i = 0; i < kWriteRecords; ++i) any = any || records[i].action == Action::Set;
   for (const std::string& name : options.clear) {
     for (size_t i = 0; i < kWriteRecords; ++i) {
       if (name != kFieldNames[i]) continue;
@@ -109,7 +160,6 @@ orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
         throw CLI::ValidationError("--clear", name + " is also set by " + OptionName(by));
       }
       records[i] = {Action::Clear, ""};
-      any = true;
     }
   }
   if (records[orvell_blocks::kTrack].action == Action::Clear &&
@@ -128,53 +178,188 @@ orvell_blocks::WriteRecords BuildRecords(const WriteOptions& options) {
                                                        ? field
                                                        : orvell_blocks::kTrack)));
     }
-    any = true;
-  }
-  if (!any) {
-    throw CLI::ValidationError("write",
-                               "nothing to write: give a field option, --clear or --number-tracks");
   }
   return records;
 }
 
+// The option that writes field, as a user gave it.
+std::string FieldOption(const WriteOptions& options, const orvell_blocks::WriteRecords& records,
+                        size_t field) {
+  if (records[field].action == orvell_blocks::Action::Clear) {
+    return "--clear " + std::string(kFieldNames[field]);
+  }
+  if (options.set_options[field]->count() > 0) return OptionName(field);
+  if (field == orvell_blocks::kTrack || field == orvell_blocks::kTrackTotal) {
+    if (options.number_tracks) return "--number-tracks";
+  }
+  return OptionName(field - 1);  // a total given with its number: --track 3/12
+}
+
+// The keys of --set and --remove, each once, with its values in the order
+// given. Throws CLI::ValidationError for a key both set and removed, or one
+// a field option of the same write also writes.
+PropertyChanges BuildPropertyChanges(const WriteOptions& options,
+                                     const orvell_blocks::WriteRecords& records) {
+  PropertyChanges changes;
+  const auto entry = [&changes](const std::string& key) -> std::vector<std::string>& {
+    for (auto& [named, values] : changes) {
+      if (named == key) return values;
+    }
+    return changes.emplace_back(key, std::vector<std::string>()).second;
+  };
+  for (const std::string& setting : options.set) {
+    const size_t equals = setting.find('=');
+    entry(Upper(setting.substr(0, equals))).push_back(setting.substr(equals + 1));
+  }
+  for (const std::string& key : options.remove) {
+    if (!entry(Upper(key)).empty()) {
+      throw CLI::ValidationError("--remove", Upper(key) + " is also set by --set");
+    }
+  }
+  for (const auto& [key, values] : changes) {
+    for (size_t field = 0; field < kWriteRecords; ++field) {
+      const bool written = records[field].action != orvell_blocks::Action::Keep ||
+                           (options.number_tracks && (field == orvell_blocks::kTrack ||
+                                                      field == orvell_blocks::kTrackTotal));
+      if (!written) continue;
+      for (const char* field_key : kFieldKeys[field]) {
+        if (key != field_key) continue;
+        throw CLI::ValidationError(values.empty() ? "--remove" : "--set",
+                                   key + " is also written by " +
+                                       FieldOption(options, records, field));
+      }
+    }
+  }
+  return changes;
+}
+
+// The bytes of the image --cover names, which must be one whose bytes
+// tell its type, as the library tells the MIME type from them.
+std::string ReadImage(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes;
+  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in && !in.eof()) {
+    throw CLI::ValidationError("--cover", path + ": cannot read: " + DescribeError(errno));
+  }
+  if (bytes.size() > 2147483647u) throw CLI::ValidationError("--cover", path + ": too large");
+  if (ImageExtension("", bytes) == "bin") {
+    throw CLI::ValidationError("--cover",
+                               path + ": not a JPEG, PNG, GIF, BMP or WebP image");
+  }
+  return bytes;
+}
+
+WritePlan BuildPlan(const WriteOptions& options) {
+  WritePlan plan;
+  plan.records = BuildRecords(options);
+  for (const orvell_blocks::WriteRecord& record : plan.records) {
+    plan.fields = plan.fields || record.action != orvell_blocks::Action::Keep;
+  }
+  plan.fields = plan.fields || options.number_tracks;
+  plan.properties = BuildPropertyChanges(options, plan.records);
+  if (!options.cover.empty()) plan.cover = ReadImage(options.cover);
+  plan.remove_covers = options.remove_covers;
+  if (!plan.fields && plan.properties.empty() && plan.cover.empty() && !plan.remove_covers) {
+    throw CLI::ValidationError("write",
+                               "nothing to write: give a field option, --clear, --number-tracks, "
+                               "--set, --remove, --cover or --remove-covers");
+  }
+  return plan;
+}
+
+// The property block of OV_WriteProperties for changes, NUL included, built
+// with the helpers of orvell_block.h: sized first, then written.
+std::string PropertyBlock(const PropertyChanges& changes) {
+  std::string block;
+  OV_BlockWriter writer;
+  for (int pass = 0; pass < 2; ++pass) {
+    OV_WriterStart(&writer, block.empty() ? nullptr : block.data(),
+                   static_cast<int32_t>(block.size()));
+    for (const auto& [key, values] : changes) {
+      OV_WriterKey(&writer, key.c_str(), static_cast<int32_t>(values.size()));
+      for (const std::string& value : values) OV_WriterField(&writer, value.data(), value.size());
+    }
+    block.resize(static_cast<size_t>(OV_WriterEnd(&writer)));
+  }
+  return block;
+}
+
 enum class Outcome { kWritten, kFailed, kNotJournaled };
 
-// Writes block to file and reports a failure. With a journal, the fields
-// are read before the write, so that their old values are known (a file
-// that cannot be read is not written), and after it, so that the journal
-// holds what the file now holds rather than what was asked for. The library
-// opens regular files only, so a directory, FIFO or device gives -3 at
-// once; the cause is found after.
-Outcome WriteFile(const std::string& file, const std::string& block, JournalWriter* journal,
-                  TagReader& reader) {
-  WritableFields before;
-  if (journal != nullptr) {
-    const FileTags& tags = reader.Read(file);
-    if (!tags.ok()) {
-      ReportFailure(file, tags.error);
-      return Outcome::kFailed;
-    }
-    before = CopyWritable(tags.fields);
+// The state of a file a journal compares: its writable fields, and with
+// property changes, its properties.
+struct Before {
+  WritableFields fields;
+  PropertyValues properties;
+};
+
+bool ReadState(const std::string& file, TagReader& reader, Before& state, std::string& error) {
+  const FileTags& tags = reader.Read(file);
+  if (!tags.ok()) {
+    error = tags.error;
+    return false;
   }
-  const int32_t result =
-      OV_WriteTags(file.c_str(), block.c_str(), static_cast<int32_t>(block.size() + 1));
-  if (result < 0) {
-    ReportFailure(file, DescribeFailure(Export::kWriteTags, result, file));
+  state.fields = CopyWritable(tags.fields);
+  state.properties = CopyProperties(tags.properties);
+  return true;
+}
+
+// Makes the calls of the plan on file, in turn: the fields (block), the
+// property keys (properties), the removal of every picture, the front
+// cover. Each is a save of its own; the first that fails is reported and
+// ends the file's changes. With a journal, the file is read before (one
+// that cannot be read is not written) and after, so that the journal holds
+// what the file now holds rather than what was asked for, also when a
+// later call failed after an earlier one saved. The library opens regular
+// files only, so a directory, FIFO or device fails at once.
+Outcome WriteFile(const std::string& file, const WritePlan& plan, const std::string& block,
+                  const std::string& properties, JournalWriter* journal, TagReader& reader) {
+  Before before;
+  std::string error;
+  if (journal != nullptr && !ReadState(file, reader, before, error)) {
+    ReportFailure(file, error);
     return Outcome::kFailed;
   }
-  if (journal == nullptr) return Outcome::kWritten;
-  const FileTags& tags = reader.Read(file);
-  const std::string error = tags.ok() ? journal->Append(file, before, CopyWritable(tags.fields))
-                                      : "written, but not read back for the journal: " + tags.error;
-  if (error.empty()) return Outcome::kWritten;
+  const char* path = file.c_str();
+  bool saved = false;
+  // Whether the call succeeded; a failure is reported right after it.
+  const auto succeeded = [&](Export e, int32_t result) {
+    if (result < 0) ReportFailure(file, DescribeFailure(e, result, file));
+    saved = saved || result > 0;
+    return result >= 0;
+  };
+  const int32_t block_size = static_cast<int32_t>(block.size() + 1);
+  const int32_t cover_size = static_cast<int32_t>(plan.cover.size());
+  const bool ok =
+      (!plan.fields ||
+       succeeded(Export::kWriteTags, OV_WriteTags(path, block.c_str(), block_size))) &&
+      (plan.properties.empty() ||
+       succeeded(Export::kWriteProperties, OV_WriteProperties(path, properties.c_str()))) &&
+      (!plan.remove_covers ||
+       succeeded(Export::kRemovePictures, OV_RemovePictures(path, -1))) &&
+      (plan.cover.empty() ||
+       succeeded(Export::kSetPicture,
+                 OV_SetPicture(path, 3, nullptr, nullptr, plan.cover.data(), cover_size)));
+  if (journal == nullptr || !saved) return ok ? Outcome::kWritten : Outcome::kFailed;
+  std::vector<std::string> keys;
+  for (const auto& change : plan.properties) keys.push_back(change.first);
+  Before after;
+  if (ReadState(file, reader, after, error)) {
+    error = journal->Append(file, JournalChanges(before.fields, after.fields, keys,
+                                                 before.properties, after.properties));
+  } else {
+    error = "written, but not read back for the journal: " + error;
+  }
+  if (error.empty()) return ok ? Outcome::kWritten : Outcome::kFailed;
   ReportFailure(file, error);
   return Outcome::kNotJournaled;
 }
 
-// Applies the records to every file in turn, with track i of N on the i-th
-// of N files when they are numbered; a file that fails is reported and the
+// Applies the plan to every file in turn, with track i of N on the i-th of
+// N files when they are numbered; a file that fails is reported and the
 // others are still written, unless the journal cannot take their records.
-int RunWrite(const WriteOptions& options, orvell_blocks::WriteRecords records) {
+int RunWrite(const WriteOptions& options, WritePlan plan) {
   JournalWriter journal;
   if (!options.journal.empty()) {
     const std::string error = journal.Open(options.journal);
@@ -183,18 +368,21 @@ int RunWrite(const WriteOptions& options, orvell_blocks::WriteRecords records) {
       return kExitFailure;
     }
   }
-  TagReader reader;
-  std::string block = orvell_blocks::EncodeWriteBlock(records);
+  // The journal compares the keys a write names, read with the fields.
+  TagReader reader(plan.properties.empty() ? TagReader::Reach::kFields
+                                           : TagReader::Reach::kEverything);
+  std::string block = orvell_blocks::EncodeWriteBlock(plan.records);
+  const std::string properties = PropertyBlock(plan.properties);
   size_t written = 0;
   size_t failed = 0;
   for (size_t i = 0; i < options.files.size(); ++i) {
     if (options.number_tracks) {
-      records[orvell_blocks::kTrack] = {orvell_blocks::Action::Set, std::to_string(i + 1)};
-      records[orvell_blocks::kTrackTotal] = {orvell_blocks::Action::Set,
-                                             std::to_string(options.files.size())};
-      block = orvell_blocks::EncodeWriteBlock(records);
+      plan.records[orvell_blocks::kTrack] = {orvell_blocks::Action::Set, std::to_string(i + 1)};
+      plan.records[orvell_blocks::kTrackTotal] = {orvell_blocks::Action::Set,
+                                                  std::to_string(options.files.size())};
+      block = orvell_blocks::EncodeWriteBlock(plan.records);
     }
-    const Outcome outcome = WriteFile(options.files[i], block,
+    const Outcome outcome = WriteFile(options.files[i], plan, block, properties,
                                       options.journal.empty() ? nullptr : &journal, reader);
     if (outcome == Outcome::kWritten) {
       ++written;
@@ -255,6 +443,31 @@ void AddWriteCommand(CLI::App& app, Command& command) {
   write->add_flag("--number-tracks", options->number_tracks,
                   "Set track 1 to N and the track total N on the N files, in the order given");
   write
+      ->add_option("--set", options->set,
+                   "Set a property of the tag (MOOD=calm, MUSICBRAINZ_TRACKID=...); repeat a key "
+                   "for several values; keys are taken in upper case")
+      ->type_name("KEY=VALUE")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->check(CheckKeyAndValue);
+  write
+      ->add_option("--remove", options->remove, "Remove a property of the tag, all its values; "
+                                                 "repeatable")
+      ->type_name("KEY")
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+      ->check(CheckKey);
+  write
+      ->add_option("--cover", options->cover,
+                   "Embed IMAGE (JPEG, PNG, GIF, BMP or WebP) as the front cover, in the place "
+                   "of any front cover")
+      ->type_name("IMAGE")
+      ->check([](const std::string& value) { return value.empty() ? "empty file name" : ""; });
+  write->add_flag("--remove-covers", options->remove_covers,
+                  "Remove every embedded picture (before --cover embeds its own)");
+  write
       ->add_option("--journal", options->journal,
                    "Append the old and new value of every field changed to FILE (JSON Lines), "
                    "for orvell undo")
@@ -263,8 +476,8 @@ void AddWriteCommand(CLI::App& app, Command& command) {
       ->check([](const std::string& value) { return value.empty() ? "empty file name" : ""; });
   write->add_flag("-q,--quiet", options->quiet, "No summary line at the end");
   write->callback([options, &command] {
-    const orvell_blocks::WriteRecords records = BuildRecords(*options);
-    command = [options, records] { return RunWrite(*options, records); };
+    const WritePlan plan = BuildPlan(*options);
+    command = [options, plan] { return RunWrite(*options, plan); };
   });
 }
 
