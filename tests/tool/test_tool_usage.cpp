@@ -21,7 +21,7 @@ struct UsageCase {
 
 const UsageCase kUsageCases[] = {
     {{}, "orvell: no command given"},
-    {{"tag", "FILE"}, "unknown command 'tag': the commands are read, write, scan, undo and help"},
+    {{"tag", "FILE"}, "unknown command 'tag': the commands are read, write, scan, undo, cover and help"},
     {{"raed", "FILE"}, "orvell: unknown command 'raed' (did you mean 'read'?)"},
     {{"bogus"}, "unknown command 'bogus'"},
     {{"help", "bogus"}, "unknown command 'bogus'"},
@@ -75,6 +75,9 @@ const UsageCase kUsageCases[] = {
     {{"write", "FILE", "--cover", "FILE"}, "not a JPEG, PNG, GIF, BMP or WebP image"},
     {{"write", "FILE", "--cover", "/nonexistent/art.jpg"}, "--cover: /nonexistent/art.jpg: cannot read: no such file"},
     {{"scan", "--all", "--csv", "DIR"}, "--csv excludes --all"},
+    {{"cover"}, "FILE is required"},
+    {{"cover", "FILE", "FILE"}, "orvell: unexpected argument '"},
+    {{"cover", "--output", "", "FILE"}, "--output: empty file name"},
     {{"scan"}, "DIR is required"},
     {{"scan", "--jobs", "0", "DIR"}, "--jobs"},
     {{"scan", "--jobs", "many", "DIR"}, "--jobs"},
@@ -104,7 +107,7 @@ TEST(Usage, ErrorsExitWithTwoNameTheProblemAndTouchNoFile) {
 
 TEST(Usage, EverySubcommandHasHelpAndHelpCommandPrintsIt) {
   const std::vector<std::vector<std::string>> commands = {
-      {}, {"read"}, {"write"}, {"scan"}, {"undo"}, {"help"}};
+      {}, {"read"}, {"write"}, {"scan"}, {"undo"}, {"cover"}, {"help"}};
   for (std::vector<std::string> command : commands) {
     std::string usage = "Usage: orvell";
     for (const std::string& word : command) usage += " " + word;
@@ -148,7 +151,7 @@ TEST(Usage, ManPageFormatsCleanlyAndNamesEveryCommandAndOption) {
   for (size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
     text.erase(at, 1);
   }
-  for (const char* command : {"", "read", "write", "scan", "undo", "help"}) {
+  for (const char* command : {"", "read", "write", "scan", "undo", "cover", "help"}) {
     if (command[0] != '\0') {
       EXPECT_NE(text.find(std::string(".SS \"orvell ") + command), std::string::npos) << command;
     }

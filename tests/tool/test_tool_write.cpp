@@ -316,3 +316,38 @@ TEST(Write, UndoTakesBackTheJournaledWritesButNotLaterChanges) {
 
 }  // namespace
 
+// write --cover embeds an image as the front cover and orvell cover copies
+// it back out, byte for byte, under the file's name with the image's
+// extension or where --output says; the first picture stands in for a
+// front cover a file lacks; --remove-covers takes every picture out.
+TEST(Write, CoverEmbedsTheFrontCoverAndCoverCopiesItBackOut) {
+  TempDir dir;
+  const std::string image = dir.File("art.png");
+  orvell_test::WriteBytes(image, orvell_test::PngImage(70000));
+  for (const std::string fixture : {"silence.flac", "silence.mp3", "silence.m4a"}) {
+    SCOPED_TRACE(fixture);
+    const std::string path = dir.Copy(fixture);
+    Write(path, {"--cover", image});
+    const std::string exported = path.substr(0, path.rfind('.')) + ".png";
+    orvell_test::ToolRun run = RunTool({"cover", path});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "orvell: " + path + ": front cover, image/png, 70000 bytes, written to " +
+                           exported + "\n");
+    EXPECT_EQ(orvell_test::ReadBytes(exported), orvell_test::ReadBytes(image));
+    run = RunTool({"cover", "--output", "-", path});
+    EXPECT_EQ(run.out, orvell_test::ReadBytes(image));
+
+    Write(path, {"--remove-covers"});
+    EXPECT_EQ(orvell_test::LibraryPictures(path), nlohmann::json::array());
+    run = RunTool({"cover", path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "orvell: " + path + ": holds no picture\n");
+  }
+  const std::string path = dir.Copy("silence.ogg");
+  const std::string back = orvell_test::PngImage(300);
+  ASSERT_EQ(OV_SetPicture(path.c_str(), 4, nullptr, "back", back.data(), 300), 1);
+  const orvell_test::ToolRun run = RunTool({"cover", "-q", "-o", dir.File("out.img"), path});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(orvell_test::ReadBytes(dir.File("out.img")), back);
+}

@@ -22,6 +22,7 @@ void AddReadCommand(CLI::App& app, Command& command);
 void AddWriteCommand(CLI::App& app, Command& command);
 void AddScanCommand(CLI::App& app, Command& command);
 void AddUndoCommand(CLI::App& app, Command& command);
+void AddCoverCommand(CLI::App& app, Command& command);
 
 }  // namespace orvell_tool
 

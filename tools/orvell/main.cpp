@@ -1,4 +1,5 @@
-// orvell: read, write and scan audio file tags through liborvell.
+// orvell: read, write and scan audio file tags, and export covers, through
+// liborvell.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -25,7 +26,7 @@ const CLI::App* FindCommand(const CLI::App& app, const std::string& word) {
 void AddHelpCommand(CLI::App& app, Command& command) {
   auto topic = std::make_shared<std::string>();
   CLI::App* help = app.add_subcommand("help", "Print the help of orvell, or of one command");
-  help->add_option("COMMAND", *topic, "read, write, scan, undo or help");
+  help->add_option("COMMAND", *topic, "read, write, scan, undo, cover or help");
   help->callback([&app, topic, &command] {
     const CLI::App* about = topic->empty() ? &app : FindCommand(app, *topic);
     if (about == nullptr) {
@@ -60,11 +61,12 @@ int main(int argc, char** argv) {
   AddWriteCommand(app, command);
   AddScanCommand(app, command);
   AddUndoCommand(app, command);
+  AddCoverCommand(app, command);
   AddHelpCommand(app, command);
 
   // No command, or a first word that is no command and no option of
   // orvell's own, is named as such rather than left to CLI11.
-  if (argc < 2) return ReportUsage("no command given: read, write, scan, undo or help", "");
+  if (argc < 2) return ReportUsage("no command given: read, write, scan, undo, cover or help", "");
   const std::string first = argv[1];
   if (FindCommand(app, first) == nullptr && first != "-h" && first != "--help" && first != "-V" &&
       first != "--version") {
