@@ -9,8 +9,7 @@ only, without a description, and APE one picture per type.
 """
 from __future__ import annotations
 
-import operator
-from typing import List, NamedTuple, Optional, SupportsIndex, cast
+from typing import List, NamedTuple, Optional
 
 from . import _library as library
 from . import _values as values
@@ -102,15 +101,7 @@ def remove_pictures(path: PathArg, type: Optional[int] = None) -> bool:
 
 
 def _picture_type(value: object, what: str) -> int:
-    if isinstance(value, bool):
-        raise TypeError(f"{what} must be an int, not bool")
-    try:
-        number = operator.index(cast(SupportsIndex, value))
-    except TypeError:
-        raise TypeError(f"{what} must be an int, not {_type_name(value)}") from None
-    if not 0 <= number <= _LAST_TYPE:
-        raise ValueError(f"{what} must be a picture type from 0 to {_LAST_TYPE}, not {number}")
-    return number
+    return values.number(value, what, _LAST_TYPE, "a picture type ")
 
 
 def _type_name(value: object) -> str:

@@ -20,17 +20,18 @@ def text_bytes(value: object, what: str) -> bytes:
         raise ValueError(f"{what} is not valid Unicode text: {error}") from None
 
 
-def number(value: object, what: str) -> int:
-    """A number value; it must be an integer from 0 to 2147483647."""
+def number(value: object, what: str, highest: int = INT32_MAX, kind: str = "") -> int:
+    """A number value; it must be an integer from 0 to highest (2147483647 unless
+    told), and kind names what it is in the message of a value out of range."""
     if isinstance(value, bool):
         raise TypeError(f"{what} must be an int, not bool")
     try:
         # int, or any integer type such as numpy's; anything else raises
         result = operator.index(cast(SupportsIndex, value))
     except TypeError:
-        raise TypeError(f"{what} must be an int, not {type(value).__name__}") from None
-    if not 0 <= result <= INT32_MAX:
-        raise ValueError(f"{what} must be from 0 to {INT32_MAX}, not {result}")
+        raise TypeError(f"{what} must be an int, not {value.__class__.__name__}") from None
+    if not 0 <= result <= highest:
+        raise ValueError(f"{what} must be {kind}from 0 to {highest}, not {result}")
     return result
 
 
