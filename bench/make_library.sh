@@ -37,7 +37,7 @@ make_files() {
     [ $((i % 5)) -eq 0 ] && conductor="--conductor=Conductor_$((i % 13))"
     mkdir -p "$folder"
     cp "$data/silence.$ext" "$file"
-    "$tool" write "$file" --title "$title" --artist "$artist" --album-artist "$artist" \
+    "$tool" write --quiet "$file" --title "$title" --artist "$artist" --album-artist "$artist" \
       --album "$album" --genre "$(nth "$album_no" $genres)" --year "$year" \
       --track "$track" --track-total 12 --disc "$disc" --disc-total 2 \
       --comment "synthetic file $i of $count" --composer "Composer $((i % 97))" $conductor
