@@ -254,7 +254,10 @@ std::string Contents(const std::string& b, const Box& box) { return Slice(b, box
 class SampleReader {
  public:
   SampleReader(const std::string& b, const BoxMap& top) : b_(b) {
-    for (const char* type : {"moov", "moof"}) {
+    // A sample reaching into a box that describes the media (the movie,
+    // a fragment, the random-access index) is no sample: a save rewrites
+    // those boxes, and their offsets with them.
+    for (const char* type : {"moov", "moof", "mfra"}) {
       for (auto it = top.lower_bound(type); it != top.upper_bound(type); ++it) {
         described_.emplace_back(it->second.start, it->second.payload + it->second.length);
       }
@@ -265,7 +268,7 @@ class SampleReader {
     if (at > b_.size()) Broken("samples past the end at " + std::to_string(at));
     for (const auto& [start, end] : described_) {
       if (length != 0 && at < end && start < at + length) {
-        Broken("samples inside a moov or moof box at " + std::to_string(at));
+        Broken("samples inside a moov, moof or mfra box at " + std::to_string(at));
       }
     }
     total_ += length;
