@@ -21,9 +21,10 @@ class Mp4Reader {
 
   Layout Read() {
     const Mp4Walk walk = WalkMp4(content_, [this](const Mp4Box& box) { Visit(box); });
-    // Positions pointing at samples where no media data box holds any say
-    // nothing of where the audio is.
-    const bool placed = layout_.pointers.empty() || !layout_.audio.empty();
+    // A file whose walk finds no media data box says nothing of where its
+    // audio is: a decoder, which reads each box within its parent, may
+    // find some where TagLib's walk went past it.
+    const bool placed = !layout_.audio.empty();
     layout_.audio_known = walk == Mp4Walk::Complete && audio_whole_ && placed;
     if (!layout_.audio_known) {
       layout_.audio.clear();
@@ -37,6 +38,10 @@ class Mp4Reader {
  private:
   void Visit(const Mp4Box& box) {
     CheckSafety(box);
+    // A box running past the box around it takes TagLib's walk, and this
+    // one, elsewhere than a decoder's: what either finds after it may not
+    // be what the other finds.
+    if (box.depth > 0 && box.length > box.parent_end - box.offset) audio_whole_ = false;
     // A box is on a decoder's way when every box around it is one a
     // decoder goes into; containers off that way (udta, meta, ...) hold
     // nothing a decoder reads.
